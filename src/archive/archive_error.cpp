@@ -1,0 +1,27 @@
+#include "archive/archive_error.h"
+
+#include <utility>
+
+namespace tessapak::archive {
+
+namespace {
+
+std::string describe(const std::filesystem::path& path, const std::string& detail) {
+    if (path.empty()) {
+        return detail;
+    }
+    return path.string() + ": " + detail;
+}
+
+}  // namespace
+
+ArchiveError::ArchiveError(ErrorKind kind, ErrorCause cause, std::filesystem::path path,
+                           std::string detail, std::error_code code)
+    : std::runtime_error(describe(path, detail)),
+      kind_(kind),
+      cause_(cause),
+      path_(std::move(path)),
+      detail_(std::move(detail)),
+      code_(code) {}
+
+}  // namespace tessapak::archive

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tessapak::archive {
+
+// The one place where stored names meet host paths: "\" <-> the host's
+// separator, UTF-16 code units <-> UTF-8 on POSIX hosts, wide paths on Windows.
+
+// Host path of a stored name below target, or nothing when the name is unsafe.
+// A name is unsafe when it is empty, has an empty component, a component "." or
+// "..", starts with "\" or a drive, contains ":" or a control character, holds
+// a host separator other than "\", or holds an unpaired surrogate.
+std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedName);
+
+// Why a stored name is unsafe, in English, or an empty string when it is safe.
+std::string unsafeNameReason(const std::u16string& storedName);
+
+// Stored form of a path relative to the packed folder, or nothing when the
+// format cannot hold it (a "\" inside a POSIX name, bytes that are not UTF-8).
+std::optional<std::u16string> storedNameFor(const std::filesystem::path& relative);
+
+// Stored name shown with "/" between folders, as UTF-8 (for listings).
+std::string displayName(const std::u16string& storedName);
+
+}  // namespace tessapak::archive

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tessapak::archive {
+
+// The archive starts with these 16 ASCII characters, one byte each.
+inline constexpr std::string_view RdbMagic = "531E98204F8542F0";
+
+inline constexpr std::size_t kHeaderSize = 36;
+inline constexpr std::size_t kEntryFixedSize = 18;  // terminator + four 32-bit words
+inline constexpr std::int32_t kFormatLimit = 2147483647;
+
+struct RdbHeader {
+    std::array<char, 16> Magic{};
+    std::int32_t EntryCount = 0;
+    std::int32_t DirOffset = static_cast<std::int32_t>(kHeaderSize);
+    std::uint32_t Reserved1 = 0;
+    std::int32_t DirSize = 0;
+    std::uint32_t Reserved2 = 0;
+};
+
+struct RdbEntry {
+    std::u16string Name;  // UTF-16 code units as stored, "\" between folders
+    std::int32_t DataOffset = 0;
+    std::uint32_t Reserved1 = 0;
+    std::int32_t DataSize = 0;
+    std::uint32_t Reserved2 = 0;
+};
+
+// A header with the magic and the given counts, reserved words 0.
+RdbHeader makeHeader(std::int32_t entryCount, std::int32_t dirSize);
+
+// Little-endian encoding of the 36-byte header.
+std::array<std::uint8_t, kHeaderSize> encodeHeader(const RdbHeader& header);
+// Decoding ignores the reserved words' meaning but keeps their values.
+RdbHeader decodeHeader(std::span<const std::uint8_t, kHeaderSize> bytes);
+
+// True when the 16 bytes equal the magic, letter case ignored.
+bool magicMatches(std::span<const std::uint8_t> first16);
+
+// Size of an entry in the directory: 2n + 18 for a name of n code units.
+std::int64_t entrySize(const std::u16string& name);
+
+// Appends the encoded entry (name, terminator, four words) to out.
+void appendEntry(std::string& out, const RdbEntry& entry);
+
+}  // namespace tessapak::archive

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "archive/progress.h"
+#include "archive/rdb_format.h"
+
+namespace tessapak::archive {
+
+// Folder name for an archive: its file name cut before the last ".", or the
+// whole file name when that leaves nothing or it has no ".".
+std::filesystem::path baseNameFor(const std::filesystem::path& archive);
+
+// First free name among base, "base (1)", "base (2)" ... inside outputFolder;
+// a file of that name makes the name taken as well. Creates nothing.
+std::filesystem::path chooseTargetFolder(const std::filesystem::path& outputFolder,
+                                         const std::filesystem::path& baseName);
+
+// One unpack run in its stages, so that a window can report between them:
+//   ArchiveReader reader(path);   // opens read-only, tests the magic
+//   reader.readDirectory();       // reads and validates the whole directory
+//   reader.extractTo(outputFolder, progress);  // creates the target, writes the files
+// Every stage throws ArchiveError; nothing is created before extractTo.
+class ArchiveReader {
+public:
+    explicit ArchiveReader(const std::filesystem::path& archive);
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    // Reads the header and every entry, and checks all of it against the
+    // file's real length and the name rules, before anything is written.
+    void readDirectory();
+
+    const RdbHeader& header() const;
+    const std::vector<RdbEntry>& entries() const;
+
+    // Creates the target folder inside outputFolder (named as chooseTargetFolder
+    // says) and writes each entry below it, calling progress before each one.
+    // Returns the target folder. readDirectory must have run.
+    std::filesystem::path extractTo(const std::filesystem::path& outputFolder,
+                                    const ProgressCallback& progress = {});
+
+    // Reads every entry's data once without writing anything (for verify).
+    void checkData();
+
+    const std::filesystem::path& path() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Convenience for the command-line tool: all three stages.
+std::filesystem::path unpackArchive(const std::filesystem::path& archive,
+                                    const std::filesystem::path& outputFolder,
+                                    const ProgressCallback& progress = {});
+
+}  // namespace tessapak::archive
