@@ -36,7 +36,7 @@ enum class ErrorCause {
 // The one exception the archive engine throws. what() is an English line
 // naming the path and the cause, fit for the command-line tool.
 class ArchiveError : public std::runtime_error {
-public:
+  public:
     ArchiveError(ErrorKind kind, ErrorCause cause, std::filesystem::path path, std::string detail,
                  std::error_code code = {});
 
@@ -48,7 +48,7 @@ public:
     // The operating system's error, when there was one.
     std::error_code code() const noexcept { return code_; }
 
-private:
+  private:
     ErrorKind kind_;
     ErrorCause cause_;
     std::filesystem::path path_;

@@ -25,7 +25,7 @@ std::filesystem::path chooseTargetFolder(const std::filesystem::path& outputFold
 //   reader.extractTo(outputFolder, progress);  // creates the target, writes the files
 // Every stage throws ArchiveError; nothing is created before extractTo.
 class ArchiveReader {
-public:
+  public:
     explicit ArchiveReader(const std::filesystem::path& archive);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader&) = delete;
@@ -49,7 +49,7 @@ public:
 
     const std::filesystem::path& path() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

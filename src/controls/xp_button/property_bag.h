@@ -9,7 +9,7 @@ namespace tessapak::controls {
 // The host's property bag: key lookup ignores case, and a value equal to its
 // default is not stored.
 class PropertyBag {
-public:
+  public:
     QVariant ReadProperty(const QString& key, const QVariant& defaultValue) const;
     void WriteProperty(const QString& key, const QVariant& value, const QVariant& defaultValue);
 
@@ -19,7 +19,7 @@ public:
     static PropertyBag fromVariantMap(const QVariantMap& map);
     QVariantMap toVariantMap() const;
 
-private:
+  private:
     QVariantMap values_;
 };
 

@@ -1,53 +1,21 @@
 #pragma once
 
 #include <QFont>
-#include <QImage>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
-#include <memory>
 
 #include "controls/xp_button/property_bag.h"
+#include "controls/xp_button/xp_button_record.h"
 
 namespace tessapak::controls {
-
-// Pictures are shared by reference with whoever assigned them, like the
-// host's picture objects: reading Icon gives back the very object assigned.
-using Picture = std::shared_ptr<QImage>;
-
-enum CaptionAlignmentValue : std::int32_t { capLeft = 0, capRight = 1, capCenter = 2 };
-enum IconAlignmentValue : std::int32_t { icoLeft = 1, icoRight = 2 };
-enum ColorStyleValue : std::int32_t { xpBlue = 1, xpSilver = 2, xpOlive = 3 };
-
-struct PointApi {
-    std::int32_t X = 0;
-    std::int32_t Y = 0;
-};
-
-// The instance record, zero, empty or false until the first assignment.
-struct XPButtonRecord {
-    QString Caption;
-    std::uint32_t ForeColor = 0;  // 0x00BBGGRR
-    std::int32_t ColorStyle = 0;
-    std::int32_t CaptionAlignment = 0;
-    std::int32_t IconAlignment = 0;
-    PointApi CursorPos;
-    bool IsPressed = false;
-    bool IsMouseOver = false;
-    bool HasFocus = false;
-    bool FocusDottedRect = false;
-    bool Enabled = false;
-    std::int32_t RoundedValue = 0;
-    Picture Icon;
-    Picture IconMask;
-};
 
 // The owner-drawn push button of both windows.
 class XPButton : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit XPButton(QWidget* parent = nullptr);
     ~XPButton() override;
 
@@ -89,7 +57,7 @@ public:
 
     const XPButtonRecord& record() const;
 
-signals:
+  signals:
     // The ten events, in the control's declared order. By-reference parameters
     // may be changed by a directly connected handler; the control tests them after.
     void Click();
