@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QString>
+#include <cstdint>
+
+namespace tessapak::graphics {
+
+// Raster operations of BitBlt that the button uses.
+constexpr std::uint32_t SRCAND = 0x8800C6;    // destination AND source
+constexpr std::uint32_t SRCPAINT = 0xEE0086;  // destination OR source
+
+// The surface's scale unit, with the host's own numbers for them.
+enum class ScaleUnit : std::int32_t { Twips = 1, Pixels = 3 };
+
+constexpr int kTwipsPerPixel = 15;
+
+// The control's drawing surface: an opaque image of the widget's size that the
+// widget shows, with the host's drawing state (colours, font, unit, current
+// position). Colours are 0x00BBGGRR throughout.
+//
+// Coordinates of PSet, Line and the current position are in the current scale
+// unit, as the host's drawing methods are; RoundRect and BitBlt are device
+// calls and always take pixels.
+class Surface {
+  public:
+    Surface();
+    Surface(int width, int height);
+
+    // Keeps nothing of the old picture: the new image is cleared to the back colour.
+    void resize(int width, int height);
+    int width() const { return image_.width(); }
+    int height() const { return image_.height(); }
+    QImage& image() { return image_; }
+    const QImage& image() const { return image_; }
+
+    std::uint32_t backColor() const { return backColor_; }
+    void setBackColor(std::uint32_t colour) { backColor_ = colour; }
+    // Clears to the back colour and puts the current position back at (0, 0).
+    void Cls();
+
+    std::uint32_t foreColor() const { return foreColor_; }
+    void setForeColor(std::uint32_t colour) { foreColor_ = colour; }
+
+    // "Tahoma" 8.25 pt, normal; Tahoma is rarely installed outside Windows, so
+    // the font lists fallbacks that also carry Chinese glyphs.
+    static QFont defaultFont();
+    const QFont& font() const { return font_; }
+    void setFont(const QFont& font) { font_ = font; }
+
+    ScaleUnit scaleUnit() const { return unit_; }
+    void setScaleUnit(ScaleUnit unit);
+    // Inner size in the current unit.
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+
+    double CurrentX() const { return currentX_; }
+    double CurrentY() const { return currentY_; }
+    void setCurrentX(double x) { currentX_ = x; }
+    void setCurrentY(double y) { currentY_ = y; }
+
+    // Size of the text in the current font, in the current unit; one line high.
+    double TextWidth(const QString& text) const;
+    double TextHeight(const QString& text) const;
+
+    // Draws the text with its top-left corner at the current position, in the
+    // current font and foreground colour, without a background and without
+    // wrapping; then moves to the start of the next line, as the host does.
+    void Print(const QString& text);
+
+    void PSet(int x, int y, std::uint32_t colour);
+    // One-pixel solid line that covers its start and stops one short of its end.
+    void Line(int x1, int y1, int x2, int y2, std::uint32_t colour);
+
+    // GDI's RoundRect with a one-pixel pen in the foreground colour and no
+    // fill: right and bottom are excluded, so the straight sides of
+    // (0, 0, W - 1, H - 1) lie on column 0, row 0, column W - 2 and row H - 2.
+    void RoundRect(int left, int top, int right, int bottom, int w, int h);
+
+    // Combines w x h pixels of src at (srcX, srcY) into the surface at (destX,
+    // destY) with SRCAND or SRCPAINT, clipped to both images. Other raster
+    // operations draw nothing and return false.
+    bool BitBlt(int destX, int destY, int w, int h, const QImage& src, int srcX, int srcY,
+                std::uint32_t rop);
+
+    // Conversions between the current unit and pixels (nearest, ties to even).
+    int toPixels(double value) const;
+    double fromPixels(int pixels) const;
+
+  private:
+    QImage image_;
+    std::uint32_t backColor_;
+    std::uint32_t foreColor_ = 0;
+    QFont font_;
+    ScaleUnit unit_ = ScaleUnit::Pixels;
+    double currentX_ = 0;
+    double currentY_ = 0;
+};
+
+// Switches the surface to a unit for a scope and always switches it back,
+// because every other drawing routine relies on the pixel unit.
+class ScaleUnitGuard {
+  public:
+    ScaleUnitGuard(Surface& surface, ScaleUnit unit, ScaleUnit restoreTo = ScaleUnit::Pixels)
+        : surface_(surface), restoreTo_(restoreTo) {
+        surface_.setScaleUnit(unit);
+    }
+    ~ScaleUnitGuard() { surface_.setScaleUnit(restoreTo_); }
+    ScaleUnitGuard(const ScaleUnitGuard&) = delete;
+    ScaleUnitGuard& operator=(const ScaleUnitGuard&) = delete;
+
+  private:
+    Surface& surface_;
+    ScaleUnit restoreTo_;
+};
+
+}  // namespace tessapak::graphics
