@@ -8,6 +8,11 @@
 
 #include "controls/xp_button/property_bag.h"
 #include "controls/xp_button/xp_button_record.h"
+#include "graphics/surface.h"
+
+namespace tessapak::platform {
+class Pointer;
+}
 
 namespace tessapak::controls {
 
@@ -57,6 +62,10 @@ class XPButton : public QWidget {
 
     const XPButtonRecord& record() const;
 
+    // Where the hover poll asks for the pointer and the widget under it: the
+    // real pointer unless a test scripts one. Not owned; must outlive the control.
+    void setPointer(platform::Pointer& pointer);
+
   signals:
     // The ten events, in the control's declared order. By-reference parameters
     // may be changed by a directly connected handler; the control tests them after.
@@ -73,7 +82,57 @@ class XPButton : public QWidget {
 
     void PropertyChanged(const QString& key);
 
-    // (private implementation: added by the control's implementation)
+  protected:
+    // Qt's deliveries, each turned into the host notification it stands for.
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    friend class XPButtonTestAccess;
+
+    // The host's notifications to the control.
+    void UserControl_Click();
+    void UserControl_DblClick();
+    void UserControl_GotFocus();
+    void UserControl_LostFocus();
+    void UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
+    void UserControl_KeyPress(std::int16_t& KeyAscii);
+    void UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift);
+    void UserControl_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void UserControl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void UserControl_Paint();
+    void tmrCheck_Timer();
+
+    // Paints the whole control from the record; defined in rendering.cpp.
+    void DrawButton();
+    // The shape of this call's region, given to the widget only when it differs.
+    void applyShape(const QRegion& region);
+
+    XPButtonRecord record_;
+    graphics::Surface surface_;
+    QTimer tmrCheck;
+    PictureBox imgIcon;
+    PictureBox imgMask;
+    PictureBox imgDis;
+
+    QString ambientDisplayName_;
+    bool ambientUserMode_ = false;
+    platform::Pointer* pointer_;
+
+    // The host's click rule: a left press inside, then its release inside.
+    bool leftPressPending_ = false;
+    bool inPaintEvent_ = false;
+    std::uint64_t drawButtonCalls_ = 0;
 };
 
 }  // namespace tessapak::controls

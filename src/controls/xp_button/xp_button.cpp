@@ -1,0 +1,633 @@
+#include "controls/xp_button/xp_button.h"
+
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QResizeEvent>
+#include <cmath>
+#include <limits>
+
+#include "controls/xp_button/vb_input.h"
+#include "platform/pointer.h"
+
+namespace tessapak::controls {
+
+namespace {
+
+constexpr int kHoverPollMs = 50;
+
+// The stored keys, in the order the bag is read and written.
+const QString kKeyCaption = QStringLiteral("Caption");
+const QString kKeyForeColor = QStringLiteral("ForeColor");
+const QString kKeyColorStyle = QStringLiteral("ColorStyle");
+const QString kKeyFocusDottedRect = QStringLiteral("FocusDottedRect");
+const QString kKeyEnabled = QStringLiteral("Enabled");
+const QString kKeyFontType = QStringLiteral("FontType");
+const QString kKeyIcon = QStringLiteral("Icon");
+const QString kKeyIconMask = QStringLiteral("IconMask");
+const QString kKeyRoundedValue = QStringLiteral("RoundedValue");
+const QString kKeyCaptionAlignment = QStringLiteral("CaptionAlignment");
+const QString kKeyIconAlignment = QStringLiteral("IconAlignment");
+
+constexpr std::uint32_t kDefaultForeColor = 0;
+constexpr std::int32_t kDefaultColorStyle = xpBlue;
+constexpr bool kDefaultFocusDottedRect = true;
+constexpr bool kDefaultEnabled = true;
+constexpr std::int32_t kDefaultRoundedValue = 5;
+constexpr std::int32_t kDefaultCaptionAlignment = capCenter;
+constexpr std::int32_t kDefaultIconAlignment = icoLeft;
+
+[[noreturn]] void throwTypeMismatch(const QString& key, const QVariant& value) {
+    throw PropertyTypeError(key, value);
+}
+
+// A whole number as the host converts it: numbers and numeric text, rounded
+// to the nearest (ties to even), in the range of the target.
+std::int64_t toWhole(const QString& key, const QVariant& value, std::int64_t low,
+                     std::int64_t high) {
+    bool ok = false;
+    double number = 0;
+    switch (value.typeId()) {
+        case QMetaType::Bool:
+            // The host's True is -1.
+            return value.toBool() ? -1 : 0;
+        case QMetaType::QString:
+            number = value.toString().trimmed().toDouble(&ok);
+            break;
+        default:
+            if (value.canConvert<double>()) {
+                number = value.toDouble(&ok);
+            }
+            break;
+    }
+    if (!ok || !(number >= static_cast<double>(low) - 0.5) ||
+        !(number <= static_cast<double>(high) + 0.5)) {
+        throwTypeMismatch(key, value);
+    }
+    const auto whole = static_cast<std::int64_t>(std::nearbyint(number));
+    if (whole < low || whole > high) {
+        throwTypeMismatch(key, value);
+    }
+    return whole;
+}
+
+std::int32_t toInt32(const QString& key, const QVariant& value) {
+    return static_cast<std::int32_t>(toWhole(key, value, std::numeric_limits<std::int32_t>::min(),
+                                             std::numeric_limits<std::int32_t>::max()));
+}
+
+// Colours are stored as the host's signed 32-bit value or as the unsigned
+// 0x00BBGGRR; both carry the same 32 bits.
+std::uint32_t toColour(const QString& key, const QVariant& value) {
+    return static_cast<std::uint32_t>(toWhole(key, value, std::numeric_limits<std::int32_t>::min(),
+                                              std::numeric_limits<std::uint32_t>::max()));
+}
+
+bool toBoolean(const QString& key, const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool) {
+        return value.toBool();
+    }
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        if (text.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+        if (text.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0) {
+            return false;
+        }
+    }
+    return toWhole(key, value, std::numeric_limits<std::int64_t>::min() / 2,
+                   std::numeric_limits<std::int64_t>::max() / 2) != 0;
+}
+
+QString toText(const QString& key, const QVariant& value) {
+    if (value.typeId() == QMetaType::QString) {
+        return value.toString();
+    }
+    if (!value.canConvert<QString>()) {
+        throwTypeMismatch(key, value);
+    }
+    return value.toString();
+}
+
+QFont toFont(const QString& key, const QVariant& value) {
+    if (value.typeId() != QMetaType::QFont) {
+        throwTypeMismatch(key, value);
+    }
+    return value.value<QFont>();
+}
+
+Picture toPicture(const QString& key, const QVariant& value) {
+    if (!value.isValid() || value.isNull()) {
+        return {};
+    }
+    if (value.metaType() == QMetaType::fromType<Picture>()) {
+        return value.value<Picture>();
+    }
+    if (value.typeId() == QMetaType::QImage) {
+        return std::make_shared<QImage>(value.value<QImage>());
+    }
+    if (value.typeId() == QMetaType::QByteArray) {
+        auto image = std::make_shared<QImage>(QImage::fromData(value.toByteArray()));
+        if (image->isNull()) {
+            throwTypeMismatch(key, value);
+        }
+        return image;
+    }
+    throwTypeMismatch(key, value);
+}
+
+}  // namespace
+
+XPButton::XPButton(QWidget* parent) : QWidget(parent), pointer_(&platform::qtPointer()) {
+    // Tab order and focus on click come from the host; Enabled never reaches
+    // QWidget, so focus stays available while the control ignores input.
+    setFocusPolicy(Qt::StrongFocus);
+    // MouseMove is raised for every move over the control, not only while a
+    // button is held.
+    setMouseTracking(true);
+    // The surface covers the whole widget, so Qt need not clear it first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    surface_.resize(width(), height());
+    surface_.setFont(graphics::Surface::defaultFont());
+
+    tmrCheck.setInterval(kHoverPollMs);
+    tmrCheck.setSingleShot(false);
+    connect(&tmrCheck, &QTimer::timeout, this, &XPButton::tmrCheck_Timer);
+}
+
+XPButton::~XPButton() {
+    Terminate();
+}
+
+// --- Properties ----------------------------------------------------------
+
+std::int32_t XPButton::CaptionAlignment() const {
+    return record_.CaptionAlignment;
+}
+
+void XPButton::setCaptionAlignment(std::int32_t value) {
+    record_.CaptionAlignment = value;
+    emit PropertyChanged(kKeyCaptionAlignment);
+    DrawButton();
+}
+
+std::int32_t XPButton::IconAlignment() const {
+    return record_.IconAlignment;
+}
+
+void XPButton::setIconAlignment(std::int32_t value) {
+    record_.IconAlignment = value;
+    emit PropertyChanged(kKeyIconAlignment);
+    DrawButton();
+}
+
+QString XPButton::Caption() const {
+    return record_.Caption;
+}
+
+void XPButton::setCaption(const QString& value) {
+    record_.Caption = value;
+    emit PropertyChanged(kKeyCaption);
+    DrawButton();
+}
+
+std::uint32_t XPButton::ForeColor() const {
+    return record_.ForeColor;
+}
+
+void XPButton::setForeColor(std::uint32_t value) {
+    record_.ForeColor = value;
+    emit PropertyChanged(kKeyForeColor);
+    DrawButton();
+}
+
+std::int32_t XPButton::ColorStyle() const {
+    return record_.ColorStyle;
+}
+
+void XPButton::setColorStyle(std::int32_t value) {
+    record_.ColorStyle = value;
+    emit PropertyChanged(kKeyColorStyle);
+    DrawButton();
+}
+
+bool XPButton::FocusDottedRect() const {
+    return record_.FocusDottedRect;
+}
+
+void XPButton::setFocusDottedRect(bool value) {
+    record_.FocusDottedRect = value;
+    emit PropertyChanged(kKeyFocusDottedRect);
+    DrawButton();
+}
+
+bool XPButton::Enabled() const {
+    return record_.Enabled;
+}
+
+void XPButton::setEnabled(bool value) {
+    record_.Enabled = value;
+    emit PropertyChanged(kKeyEnabled);
+    DrawButton();
+}
+
+QFont XPButton::FontType() const {
+    return surface_.font();
+}
+
+void XPButton::setFontType(const QFont& value) {
+    surface_.setFont(value);
+    emit PropertyChanged(kKeyFontType);
+    DrawButton();
+}
+
+Picture XPButton::IconMask() const {
+    return record_.IconMask;
+}
+
+void XPButton::setIconMask(const Picture& value) {
+    record_.IconMask = value;
+    imgMask.picture = value;
+    emit PropertyChanged(kKeyIconMask);
+    DrawButton();
+}
+
+Picture XPButton::Icon() const {
+    return record_.Icon;
+}
+
+void XPButton::setIcon(const Picture& value) {
+    record_.Icon = value;
+    imgIcon.picture = value;
+    emit PropertyChanged(kKeyIcon);
+    DrawButton();
+}
+
+std::int32_t XPButton::RoundedValue() const {
+    return record_.RoundedValue;
+}
+
+void XPButton::setRoundedValue(std::int32_t value) {
+    record_.RoundedValue = value;
+    emit PropertyChanged(kKeyRoundedValue);
+    DrawButton();
+}
+
+// --- Host side -----------------------------------------------------------
+
+void XPButton::setAmbient(const QString& displayName, bool userMode) {
+    ambientDisplayName_ = displayName;
+    ambientUserMode_ = userMode;
+}
+
+const XPButtonRecord& XPButton::record() const {
+    return record_;
+}
+
+void XPButton::setPointer(platform::Pointer& pointer) {
+    pointer_ = &pointer;
+}
+
+void XPButton::InitProperties() {
+    setCaption(ambientDisplayName_);
+    setForeColor(kDefaultForeColor);
+    setColorStyle(kDefaultColorStyle);
+    setFocusDottedRect(kDefaultFocusDottedRect);
+    setEnabled(kDefaultEnabled);
+    setIcon({});
+    setIconMask({});
+    setRoundedValue(kDefaultRoundedValue);
+    setCaptionAlignment(kDefaultCaptionAlignment);
+    setIconAlignment(kDefaultIconAlignment);
+    if (ambientUserMode_) {
+        tmrCheck.start();
+    } else {
+        tmrCheck.stop();
+    }
+}
+
+void XPButton::ReadProperties(const PropertyBag& bag) {
+    // Each value goes through its assignment, so each step notifies and
+    // repaints; a value that does not convert ends the load right there.
+    setCaption(toText(kKeyCaption, bag.ReadProperty(kKeyCaption, QString())));
+    setForeColor(toColour(kKeyForeColor, bag.ReadProperty(kKeyForeColor, kDefaultForeColor)));
+    setColorStyle(toInt32(kKeyColorStyle, bag.ReadProperty(kKeyColorStyle, kDefaultColorStyle)));
+    setFocusDottedRect(toBoolean(kKeyFocusDottedRect,
+                                 bag.ReadProperty(kKeyFocusDottedRect, kDefaultFocusDottedRect)));
+    setEnabled(toBoolean(kKeyEnabled, bag.ReadProperty(kKeyEnabled, kDefaultEnabled)));
+    setFontType(toFont(kKeyFontType, bag.ReadProperty(kKeyFontType, surface_.font())));
+    setIcon(toPicture(kKeyIcon, bag.ReadProperty(kKeyIcon, QVariant())));
+    setIconMask(toPicture(kKeyIconMask, bag.ReadProperty(kKeyIconMask, QVariant())));
+    setRoundedValue(
+        toInt32(kKeyRoundedValue, bag.ReadProperty(kKeyRoundedValue, kDefaultRoundedValue)));
+    setCaptionAlignment(toInt32(kKeyCaptionAlignment,
+                                bag.ReadProperty(kKeyCaptionAlignment, kDefaultCaptionAlignment)));
+    setIconAlignment(
+        toInt32(kKeyIconAlignment, bag.ReadProperty(kKeyIconAlignment, kDefaultIconAlignment)));
+    if (ambientUserMode_) {
+        tmrCheck.start();
+    } else {
+        tmrCheck.stop();
+    }
+}
+
+void XPButton::WriteProperties(PropertyBag& bag) const {
+    // An empty picture is stored as nothing, so it compares equal to the
+    // empty default and is left out.
+    const auto pictureValue = [](const Picture& picture) {
+        return picture ? QVariant::fromValue(picture) : QVariant();
+    };
+    bag.WriteProperty(kKeyCaption, record_.Caption, QString());
+    bag.WriteProperty(kKeyForeColor, record_.ForeColor, kDefaultForeColor);
+    bag.WriteProperty(kKeyColorStyle, record_.ColorStyle, kDefaultColorStyle);
+    bag.WriteProperty(kKeyFocusDottedRect, record_.FocusDottedRect, kDefaultFocusDottedRect);
+    bag.WriteProperty(kKeyEnabled, record_.Enabled, kDefaultEnabled);
+    bag.WriteProperty(kKeyFontType, surface_.font(), surface_.font());
+    bag.WriteProperty(kKeyIcon, pictureValue(record_.Icon), QVariant());
+    bag.WriteProperty(kKeyIconMask, pictureValue(record_.IconMask), QVariant());
+    bag.WriteProperty(kKeyRoundedValue, record_.RoundedValue, kDefaultRoundedValue);
+    bag.WriteProperty(kKeyCaptionAlignment, record_.CaptionAlignment, kDefaultCaptionAlignment);
+    bag.WriteProperty(kKeyIconAlignment, record_.IconAlignment, kDefaultIconAlignment);
+}
+
+void XPButton::Terminate() {
+    tmrCheck.stop();
+    record_.IsPressed = false;
+    record_.IsMouseOver = false;
+    record_.HasFocus = false;
+    surface_.Cls();
+}
+
+// --- Host notifications --------------------------------------------------
+
+void XPButton::UserControl_Click() {
+    if (!record_.Enabled) {
+        return;
+    }
+    emit Click();
+}
+
+void XPButton::UserControl_DblClick() {
+    if (!record_.Enabled) {
+        return;
+    }
+    emit DoubleClick();
+}
+
+void XPButton::UserControl_GotFocus() {
+    if (!record_.Enabled) {
+        return;
+    }
+    record_.HasFocus = true;
+    DrawButton();
+}
+
+void XPButton::UserControl_LostFocus() {
+    if (!record_.Enabled) {
+        return;
+    }
+    record_.HasFocus = false;
+    DrawButton();
+}
+
+// A handler may delete the control (a window closing from a Click); the
+// steps after an event then stop instead of touching a dead object.
+
+void XPButton::UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
+    if (!record_.Enabled) {
+        return;
+    }
+    const QPointer<XPButton> alive(this);
+    emit KeyDown(KeyCode, Shift);
+    if (!alive) {
+        return;
+    }
+    if (KeyCode == vbKeySpace) {
+        record_.IsPressed = true;
+        DrawButton();
+    }
+}
+
+void XPButton::UserControl_KeyPress(std::int16_t& KeyAscii) {
+    if (!record_.Enabled) {
+        return;
+    }
+    const QPointer<XPButton> alive(this);
+    emit KeyPress(KeyAscii);
+    if (!alive) {
+        return;
+    }
+    if (KeyAscii == vbKeyReturnAscii) {
+        emit Click();
+    }
+}
+
+void XPButton::UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
+    if (!record_.Enabled) {
+        return;
+    }
+    const QPointer<XPButton> alive(this);
+    emit KeyUp(KeyCode, Shift);
+    if (!alive) {
+        return;
+    }
+    if (KeyCode == vbKeySpace) {
+        record_.IsPressed = false;
+        DrawButton();
+    }
+}
+
+void XPButton::UserControl_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X,
+                                     float& Y) {
+    if (!record_.Enabled) {
+        return;
+    }
+    const QPointer<XPButton> alive(this);
+    emit MouseDown(Button, Shift, X, Y);
+    if (!alive) {
+        return;
+    }
+    if (Button == vbLeftButton) {
+        record_.IsPressed = true;
+        DrawButton();
+    }
+}
+
+void XPButton::UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X,
+                                     float& Y) {
+    if (!record_.Enabled) {
+        return;
+    }
+    emit MouseMove(Button, Shift, X, Y);
+}
+
+void XPButton::UserControl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
+    if (!record_.Enabled) {
+        return;
+    }
+    const QPointer<XPButton> alive(this);
+    emit MouseUp(Button, Shift, X, Y);
+    if (!alive) {
+        return;
+    }
+    if (Button == vbLeftButton) {
+        record_.IsPressed = false;
+        DrawButton();
+    }
+}
+
+void XPButton::UserControl_Paint() {
+    surface_.Cls();
+    DrawButton();
+}
+
+void XPButton::tmrCheck_Timer() {
+    if (!record_.Enabled) {
+        return;
+    }
+    // Off while the tick runs, so a handler that opens a message box does not
+    // let the poll re-enter.
+    tmrCheck.stop();
+    const QPoint position = pointer_->position();
+    record_.CursorPos = {position.x(), position.y()};
+    const QWidget* const under = pointer_->widgetAt(position);
+    const QPointer<XPButton> alive(this);
+    if (!record_.IsMouseOver && under == this) {
+        record_.IsMouseOver = true;
+        DrawButton();
+        emit MouseEnters(record_.CursorPos.X, record_.CursorPos.Y);
+    } else if (record_.IsMouseOver && under != this) {
+        record_.IsMouseOver = false;
+        DrawButton();
+        emit MouseLeaves(record_.CursorPos.X, record_.CursorPos.Y);
+    }
+    if (!alive) {
+        return;
+    }
+    tmrCheck.start();
+}
+
+// --- Qt deliveries -------------------------------------------------------
+
+void XPButton::paintEvent(QPaintEvent* /*event*/) {
+    inPaintEvent_ = true;
+    UserControl_Paint();
+    inPaintEvent_ = false;
+    QPainter painter(this);
+    painter.drawImage(0, 0, surface_.image());
+}
+
+void XPButton::resizeEvent(QResizeEvent* event) {
+    surface_.resize(event->size().width(), event->size().height());
+}
+
+void XPButton::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton) {
+        leftPressPending_ = true;
+    }
+    std::int16_t button = mouseButton(event->button());
+    std::int16_t shift = shiftMask(event->modifiers());
+    float x = static_cast<float>(event->position().x());
+    float y = static_cast<float>(event->position().y());
+    UserControl_MouseDown(button, shift, x, y);
+}
+
+void XPButton::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    // Qt keeps delivering to the widget that took the press, so the release
+    // arrives even outside; it is a click only when it happens inside.
+    const bool click = event->button() == Qt::LeftButton && leftPressPending_ &&
+                       rect().contains(event->position().toPoint()) &&
+                       (mask().isEmpty() || mask().contains(event->position().toPoint()));
+    if (event->button() == Qt::LeftButton) {
+        leftPressPending_ = false;
+    }
+    std::int16_t button = mouseButton(event->button());
+    std::int16_t shift = shiftMask(event->modifiers());
+    float x = static_cast<float>(event->position().x());
+    float y = static_cast<float>(event->position().y());
+    const QPointer<XPButton> alive(this);
+    UserControl_MouseUp(button, shift, x, y);
+    if (alive && click) {
+        UserControl_Click();
+    }
+}
+
+// Qt sends the second press of a double click as a press and then a double
+// click: MouseDown, MouseUp, Click, MouseDown, DoubleClick, MouseUp. The
+// double click takes the place of that press's click, so the release after it
+// raises no second Click. Only the left button double-clicks, as it alone clicks.
+void XPButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    leftPressPending_ = false;
+    UserControl_DblClick();
+}
+
+void XPButton::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    std::int16_t button = mouseButtons(event->buttons());
+    std::int16_t shift = shiftMask(event->modifiers());
+    float x = static_cast<float>(event->position().x());
+    float y = static_cast<float>(event->position().y());
+    UserControl_MouseMove(button, shift, x, y);
+}
+
+void XPButton::keyPressEvent(QKeyEvent* event) {
+    // Accepted even when ignored, so a key meant for the button never falls
+    // through to a parent (a dialog's default button, for one).
+    event->accept();
+    std::int16_t code = keyCode(event->key(), event->modifiers());
+    std::int16_t shift = shiftMask(event->modifiers());
+    const QPointer<XPButton> alive(this);
+    UserControl_KeyDown(code, shift);
+    for (std::int16_t ascii : keyAsciis(event->key(), event->text())) {
+        if (!alive) {
+            return;
+        }
+        UserControl_KeyPress(ascii);
+    }
+}
+
+void XPButton::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+    // The host sends no key-up between auto-repeated downs: a held space
+    // stays pressed until it is really let go.
+    if (event->isAutoRepeat()) {
+        return;
+    }
+    std::int16_t code = keyCode(event->key(), event->modifiers());
+    std::int16_t shift = shiftMask(event->modifiers());
+    UserControl_KeyUp(code, shift);
+}
+
+void XPButton::focusInEvent(QFocusEvent* /*event*/) {
+    UserControl_GotFocus();
+}
+
+void XPButton::focusOutEvent(QFocusEvent* /*event*/) {
+    UserControl_LostFocus();
+}
+
+// The control has no context menu, and a right click on it must not open the
+// parent's.
+void XPButton::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+}
+
+void XPButton::applyShape(const QRegion& region) {
+    // Setting an equal mask again would only schedule another paint.
+    if (mask() != region) {
+        setMask(region);
+    }
+}
+
+}  // namespace tessapak::controls
