@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tessapak::archive {
 
@@ -19,8 +20,17 @@ std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedNam
 std::string unsafeNameReason(const std::u16string& storedName);
 
 // Stored form of a path relative to the packed folder, or nothing when the
-// format cannot hold it (a "\" inside a POSIX name, bytes that are not UTF-8).
+// format cannot hold it (a "\" inside a POSIX name, bytes that are not UTF-8)
+// or when it would be an unsafe name that no unpacker should accept.
 std::optional<std::u16string> storedNameFor(const std::filesystem::path& relative);
+
+// Why storedNameFor refuses a relative path, in English, or an empty string.
+std::string unstorableNameReason(const std::filesystem::path& relative);
+
+// Strict conversions: overlong forms, encoded surrogates, code points past
+// U+10FFFF, cut-off sequences and unpaired surrogates give nothing.
+std::optional<std::u16string> utf8ToUtf16(std::string_view utf8);
+std::optional<std::string> utf16ToUtf8(std::u16string_view utf16);
 
 // Stored name shown with "/" between folders, as UTF-8 (for listings).
 std::string displayName(const std::u16string& storedName);

@@ -16,6 +16,22 @@ inline constexpr std::size_t kHeaderSize = 36;
 inline constexpr std::size_t kEntryFixedSize = 18;  // terminator + four 32-bit words
 inline constexpr std::int32_t kFormatLimit = 2147483647;
 
+// Field offsets within the header.
+inline constexpr std::size_t kMagicOffset = 0;
+inline constexpr std::size_t kMagicSize = 16;
+inline constexpr std::size_t kEntryCountOffset = 16;
+inline constexpr std::size_t kDirOffsetOffset = 20;
+inline constexpr std::size_t kHeaderReserved1Offset = 24;
+inline constexpr std::size_t kDirSizeOffset = 28;
+inline constexpr std::size_t kHeaderReserved2Offset = 32;
+
+// Field offsets within an entry, counted from the name's terminator.
+inline constexpr std::size_t kTerminatorSize = 2;
+inline constexpr std::size_t kDataOffsetOffset = 2;
+inline constexpr std::size_t kEntryReserved1Offset = 6;
+inline constexpr std::size_t kDataSizeOffset = 10;
+inline constexpr std::size_t kEntryReserved2Offset = 14;
+
 struct RdbHeader {
     std::array<char, 16> Magic{};
     std::int32_t EntryCount = 0;
@@ -49,5 +65,17 @@ std::int64_t entrySize(const std::u16string& name);
 
 // Appends the encoded entry (name, terminator, four words) to out.
 void appendEntry(std::string& out, const RdbEntry& entry);
+
+// Why decodeEntry could not read an entry.
+enum class EntryDecodeFailure {
+    None,
+    NoTerminator,  // the name runs to the end of the bytes
+    CutShort,      // the four words after the terminator do not fit
+};
+
+// Decodes the entry starting at pos within bytes into entry and advances pos
+// past it. Never reads outside bytes.
+EntryDecodeFailure decodeEntry(std::span<const std::uint8_t> bytes, std::size_t& pos,
+                               RdbEntry& entry);
 
 }  // namespace tessapak::archive

@@ -1,0 +1,311 @@
+#include "archive/pack.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "archive/archive_error.h"
+#include "archive/file_io.h"
+#include "archive/names.h"
+#include "archive/rdb_format.h"
+
+namespace tessapak::archive {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Files at least this long skip the output buffer and are copied by the kernel.
+constexpr std::int64_t kDirectCopyThreshold = io::kCopyBufferSize / 2;
+// Writeback is started after every this many bytes, so that the one flush at
+// the end has little left to wait for.
+constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string withThousands(std::int64_t value) {
+    std::string digits = std::to_string(value);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
+        digits.insert(static_cast<std::size_t>(i), ",");
+    }
+    return digits;
+}
+
+// The archive under construction: a temporary file that disappears unless
+// commit() puts it in place of the output.
+class ArchiveFile {
+  public:
+    ArchiveFile(const fs::path& output) : output_(output), temporary_(temporaryPathFor(output)) {
+        ::unlink(temporary_.c_str());  // a stale file from a run that crashed
+        fd_ = io::Fd(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd_) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
+                     "cannot create the temporary file " + temporary_.filename().string(), errno);
+        }
+        // A replaced archive keeps its permissions.
+        struct stat st;
+        if (::stat(output_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            ::fchmod(fd_.get(), st.st_mode & 07777);
+        }
+        buffer_ = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
+        scratch_ = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
+    }
+
+    ~ArchiveFile() {
+        if (!committed_) {
+            fd_.reset();
+            ::unlink(temporary_.c_str());
+        }
+    }
+
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+    void append(const void* data, std::size_t size) {
+        const auto* in = static_cast<const unsigned char*>(data);
+        while (size > 0) {
+            if (used_ == io::kCopyBufferSize) {
+                flush();
+            }
+            const std::size_t n = std::min(size, io::kCopyBufferSize - used_);
+            std::copy(in, in + n, buffer_.get() + used_);
+            used_ += n;
+            in += n;
+            size -= n;
+        }
+    }
+
+    // Copies exactly size bytes of the open source file, which must end there.
+    void copyFile(int source, std::int64_t size, const fs::path& sourcePath) {
+        std::int64_t got;
+        if (size < kDirectCopyThreshold) {
+            // Read straight into the output buffer; asking for one byte more
+            // than listed shows whether the file grew.
+            const auto want = static_cast<std::size_t>(size) + 1;
+            if (io::kCopyBufferSize - used_ < want) {
+                flush();
+            }
+            got = io::readSome(source, buffer_.get() + used_, want);
+            if (got < 0) {
+                io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
+                         "cannot read the file", errno);
+            }
+            checkLength(got, size, sourcePath);
+            used_ += static_cast<std::size_t>(got);
+            return;
+        }
+        flush();
+        bool readFailed = false;
+        got = io::copyRange(source, -1, fd_.get(), size, scratch_.get(), readFailed);
+        if (got < 0) {
+            if (readFailed) {
+                io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
+                         "cannot read the file", errno);
+            }
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot write " + sourcePath.string() + " into the archive", errno);
+        }
+        unsigned char extra;
+        const std::int64_t more = io::readSome(source, &extra, 1);
+        if (more < 0) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
+                     "cannot read the file", errno);
+        }
+        checkLength(got + more, size, sourcePath);
+        advance(got);
+    }
+
+    void commit() {
+        flush();
+        if (::fdatasync(fd_.get()) != 0) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot flush the archive to disk", errno);
+        }
+        if (const int err = fd_.close(); err != 0) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot finish writing the archive", err);
+        }
+        if (::rename(temporary_.c_str(), output_.c_str()) != 0) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
+                     "cannot put the archive in place", errno);
+        }
+        committed_ = true;
+    }
+
+  private:
+    static void checkLength(std::int64_t got, std::int64_t size, const fs::path& sourcePath) {
+        if (got != size) {
+            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, sourcePath,
+                               std::string("the file ") + (got < size ? "became shorter" : "grew") +
+                                   " after the folder was listed (" + withThousands(size) +
+                                   " bytes listed)");
+        }
+    }
+
+    void flush() {
+        if (used_ == 0) {
+            return;
+        }
+        if (const int err = io::writeAll(fd_.get(), buffer_.get(), used_); err != 0) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot write the archive", err);
+        }
+        const auto n = static_cast<std::int64_t>(used_);
+        used_ = 0;
+        advance(n);
+    }
+
+    void advance(std::int64_t written) {
+        written_ += written;
+        if (written_ - writebackFrom_ >= kWritebackStep) {
+            io::startWriteback(fd_.get(), writebackFrom_, written_ - writebackFrom_);
+            writebackFrom_ = written_;
+        }
+    }
+
+    fs::path output_;
+    fs::path temporary_;
+    io::Fd fd_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    std::unique_ptr<unsigned char[]> scratch_;
+    std::size_t used_ = 0;
+    std::int64_t written_ = 0;
+    std::int64_t writebackFrom_ = 0;
+    bool committed_ = false;
+};
+
+}  // namespace
+
+fs::path archivePathFor(const fs::path& output) {
+    std::string text = output.native();
+    const std::string_view suffix = ".rdb";
+    bool hasSuffix = text.size() >= suffix.size();
+    for (std::size_t i = 0; hasSuffix && i < suffix.size(); ++i) {
+        hasSuffix = asciiLower(text[text.size() - suffix.size() + i]) == suffix[i];
+    }
+    if (!hasSuffix) {
+        text += suffix;
+    }
+    return fs::path(std::move(text));
+}
+
+fs::path temporaryPathFor(const fs::path& output) {
+    fs::path temporary = output;
+    temporary.replace_filename("." + output.filename().string() + ".tessapak-part");
+    return temporary;
+}
+
+std::vector<fs::path> excludedPathsFor(const fs::path& output) {
+    return {output, temporaryPathFor(output)};
+}
+
+void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
+                  const ProgressCallback& progress) {
+    const std::size_t count = list.FileNames.size();
+    if (list.FileSizes.size() != count) {
+        throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
+                           "the list of files to pack is inconsistent");
+    }
+    if (count > static_cast<std::size_t>(kFormatLimit)) {
+        throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
+                           "too many files for an RDB archive");
+    }
+
+    // Everything is checked before the first byte is written, so a run that
+    // cannot succeed leaves no file behind.
+    std::int64_t dirSize = 0;
+    std::int64_t dataSize = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string unsafe = unsafeNameReason(list.FileNames[i]);
+        if (!unsafe.empty()) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
+                               root / displayName(list.FileNames[i]),
+                               "the file name cannot be stored in an RDB archive: " + unsafe);
+        }
+        const std::int64_t size = list.FileSizes[i];
+        if (size < 0 || size > kFormatLimit) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
+                               root / displayName(list.FileNames[i]),
+                               "the file is larger than an RDB archive can hold; the RDB format "
+                               "is limited to 2 GiB (2,147,483,647 bytes)");
+        }
+        dirSize += entrySize(list.FileNames[i]);
+        dataSize += size;
+    }
+    const std::int64_t total = static_cast<std::int64_t>(kHeaderSize) + dirSize + dataSize;
+    if (total > kFormatLimit) {
+        throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, output,
+                           "the archive would be " + withThousands(total) +
+                               " bytes long; the RDB format is limited to 2 GiB "
+                               "(2,147,483,647 bytes)");
+    }
+
+    fs::path folder = output.parent_path();
+    struct stat st;
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::OutputFolderMissing, output,
+                           "the folder to write the archive into does not exist");
+    }
+    if (::stat(output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, output,
+                           "a folder of that name is in the way");
+    }
+
+    ArchiveFile archive(output);
+    const auto header = encodeHeader(
+        makeHeader(static_cast<std::int32_t>(count), static_cast<std::int32_t>(dirSize)));
+    archive.append(header.data(), header.size());
+
+    std::string entryBytes;
+    RdbEntry entry;
+    std::int64_t offset = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        entry.Name = list.FileNames[i];
+        entry.DataOffset = static_cast<std::int32_t>(offset);
+        entry.DataSize = static_cast<std::int32_t>(list.FileSizes[i]);
+        entryBytes.clear();
+        appendEntry(entryBytes, entry);
+        archive.append(entryBytes.data(), entryBytes.size());
+        offset += list.FileSizes[i];
+    }
+
+    const auto total64 = static_cast<std::int64_t>(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (progress) {
+            progress(static_cast<std::int64_t>(i) + 1, total64);
+        }
+        const fs::path source = root / *hostPathFor(list.FileNames[i]);
+        // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
+        io::Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        if (!fd) {
+            if (errno == ENOENT) {
+                throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, source,
+                                   "the file vanished after the folder was listed");
+            }
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, source, "cannot open the file",
+                     errno);
+        }
+        archive.copyFile(fd.get(), list.FileSizes[i], source);
+    }
+    archive.commit();
+}
+
+std::int64_t packFolder(const fs::path& root, const fs::path& output,
+                        const ProgressCallback& progress) {
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, root,
+                           "there is no folder of that name");
+    }
+    PackList list;
+    ListFiles(root, list, excludedPathsFor(output));
+    writeArchive(root, list, output, progress);
+    return list.FileCount;
+}
+
+}  // namespace tessapak::archive

@@ -1,0 +1,404 @@
+#include "archive/unpack.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <unordered_set>
+
+#include "archive/archive_error.h"
+#include "archive/file_io.h"
+#include "archive/names.h"
+
+namespace tessapak::archive {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Entries at least this long are copied by the kernel; shorter ones come
+// from one read of the data area that serves many entries at a time.
+constexpr std::int64_t kDirectCopyThreshold = io::kCopyBufferSize / 2;
+
+std::string entryLabel(std::size_t index, const std::u16string& name) {
+    return "entry " + std::to_string(index + 1) + " (" + displayName(name) + ")";
+}
+
+[[noreturn]] void damaged(ErrorCause cause, const fs::path& path, const std::string& detail) {
+    throw ArchiveError(ErrorKind::DamagedArchive, cause, path, detail);
+}
+
+}  // namespace
+
+struct ArchiveReader::State {
+    fs::path path;
+    io::Fd fd;
+    std::int64_t length = 0;
+    RdbHeader header;
+    std::vector<RdbEntry> entries;
+    std::vector<fs::path> hostNames;  // relative host paths, one per entry
+    std::int64_t dataStart = 0;
+    bool directoryRead = false;
+
+    std::unique_ptr<unsigned char[]> buffer;
+    std::int64_t windowStart = 0;
+    std::int64_t windowLength = 0;
+
+    unsigned char* ensureBuffer() {
+        if (!buffer) {
+            buffer = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
+        }
+        return buffer.get();
+    }
+
+    [[noreturn]] void readFailed(int err) {
+        io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, path, "cannot read the archive",
+                 err);
+    }
+
+    [[noreturn]] void shrank() {
+        damaged(ErrorCause::ArchiveTruncated, path, "the archive became shorter while it was read");
+    }
+
+    // The bytes [offset, offset + size) of the archive, for a short entry.
+    const unsigned char* window(std::int64_t offset, std::int64_t size) {
+        if (offset < windowStart || offset + size > windowStart + windowLength) {
+            unsigned char* data = ensureBuffer();
+            const auto want = static_cast<std::size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(io::kCopyBufferSize),
+                                       std::max<std::int64_t>(length - offset, size)));
+            windowStart = offset;
+            windowLength = 0;
+            const std::int64_t got = io::readAt(fd.get(), data, want, offset);
+            if (got < 0) {
+                readFailed(errno);
+            }
+            windowLength = got;
+            if (got < size) {
+                shrank();
+            }
+        }
+        return buffer.get() + (offset - windowStart);
+    }
+};
+
+fs::path baseNameFor(const fs::path& archive) {
+    const std::string name = archive.filename().string();
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        return name;
+    }
+    return name.substr(0, dot);
+}
+
+fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseName) {
+    fs::path candidate = outputFolder / baseName;
+    struct stat st;
+    for (std::int64_t suffix = 1; ::lstat(candidate.c_str(), &st) == 0; ++suffix) {
+        candidate = outputFolder / (baseName.string() + " (" + std::to_string(suffix) + ")");
+    }
+    return candidate;
+}
+
+ArchiveReader::ArchiveReader(const fs::path& archive) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.path = archive;
+    // Read-only and never created; non-blocking so that a FIFO cannot hang us.
+    s.fd = io::Fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!s.fd) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR) {
+            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::ArchiveMissing, archive,
+                               "there is no file of that name");
+        }
+        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive, "cannot open the archive",
+                 err);
+    }
+    struct stat st;
+    if (::fstat(s.fd.get(), &st) != 0) {
+        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive, "cannot open the archive",
+                 errno);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive,
+                           "this is a folder, not an archive file");
+    }
+    if (!S_ISREG(st.st_mode)) {
+        throw ArchiveError(ErrorKind::NotAnArchive, ErrorCause::BadMagic, archive,
+                           "this is not a regular file, so not an RDB archive");
+    }
+    s.length = st.st_size;
+    std::array<std::uint8_t, kMagicSize> magic{};
+    const std::int64_t got = io::readAt(s.fd.get(), magic.data(), magic.size(), 0);
+    if (got < 0) {
+        s.readFailed(errno);
+    }
+    if (got < static_cast<std::int64_t>(kMagicSize)) {
+        throw ArchiveError(ErrorKind::NotAnArchive, ErrorCause::BadMagic, archive,
+                           "the file is too short to be an RDB archive");
+    }
+    if (!magicMatches(magic)) {
+        throw ArchiveError(ErrorKind::NotAnArchive, ErrorCause::BadMagic, archive,
+                           "the file does not start with the RDB magic, so it is not an RDB "
+                           "archive");
+    }
+}
+
+ArchiveReader::~ArchiveReader() = default;
+
+void ArchiveReader::readDirectory() {
+    State& s = *state_;
+    const fs::path& path = s.path;
+    s.entries.clear();
+    s.hostNames.clear();
+    s.directoryRead = false;
+
+    if (s.length < static_cast<std::int64_t>(kHeaderSize)) {
+        damaged(ErrorCause::ArchiveTruncated, path,
+                "the header is cut short: the file has " + std::to_string(s.length) +
+                    " bytes, the header needs 36");
+    }
+    std::array<std::uint8_t, kHeaderSize> headerBytes{};
+    const std::int64_t got = io::readAt(s.fd.get(), headerBytes.data(), kHeaderSize, 0);
+    if (got < 0) {
+        s.readFailed(errno);
+    }
+    if (got < static_cast<std::int64_t>(kHeaderSize)) {
+        s.shrank();
+    }
+    const RdbHeader header = decodeHeader(headerBytes);
+    if (header.EntryCount < 0) {
+        damaged(ErrorCause::BadHeader, path,
+                "the entry count is negative (" + std::to_string(header.EntryCount) + ")");
+    }
+    if (header.DirOffset < 0) {
+        damaged(ErrorCause::BadHeader, path,
+                "the directory offset is negative (" + std::to_string(header.DirOffset) + ")");
+    }
+    if (header.DirSize < 0) {
+        damaged(ErrorCause::BadHeader, path,
+                "the directory size is negative (" + std::to_string(header.DirSize) + ")");
+    }
+    const std::int64_t dirStart = header.DirOffset;
+    const std::int64_t dirEnd = dirStart + header.DirSize;
+    if (dirEnd > kFormatLimit) {
+        damaged(ErrorCause::BadHeader, path,
+                "the directory offset and size add up to more than 2,147,483,647");
+    }
+    if (dirEnd > s.length) {
+        damaged(ErrorCause::ArchiveTruncated, path,
+                "the directory reaches past the end of the file (it ends at " +
+                    std::to_string(dirEnd) + ", the file has " + std::to_string(s.length) +
+                    " bytes)");
+    }
+    // Every entry takes at least 18 bytes, so the count is checked against the
+    // directory before anything is allocated for it.
+    if (static_cast<std::int64_t>(header.EntryCount) * static_cast<std::int64_t>(kEntryFixedSize) >
+        header.DirSize) {
+        damaged(ErrorCause::ArchiveTruncated, path,
+                "the directory of " + std::to_string(header.DirSize) + " bytes is too short for " +
+                    std::to_string(header.EntryCount) + " entries");
+    }
+
+    std::vector<std::uint8_t> directory(static_cast<std::size_t>(header.DirSize));
+    const std::int64_t dirGot =
+        io::readAt(s.fd.get(), directory.data(), directory.size(), dirStart);
+    if (dirGot < 0) {
+        s.readFailed(errno);
+    }
+    if (dirGot < header.DirSize) {
+        s.shrank();
+    }
+
+    std::vector<RdbEntry> entries(static_cast<std::size_t>(header.EntryCount));
+    std::vector<fs::path> hostNames;
+    hostNames.reserve(entries.size());
+    std::unordered_set<std::u16string> fileNames;
+    std::unordered_set<std::u16string> folderNames;
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        RdbEntry& entry = entries[i];
+        const std::string number = "entry " + std::to_string(i + 1);
+        switch (decodeEntry(directory, pos, entry)) {
+            case EntryDecodeFailure::None:
+                break;
+            case EntryDecodeFailure::NoTerminator:
+                damaged(ErrorCause::ArchiveTruncated, path,
+                        number + ": the name has no terminator within the directory");
+            case EntryDecodeFailure::CutShort:
+                damaged(ErrorCause::ArchiveTruncated, path,
+                        number + ": the entry is cut short by the end of the directory");
+        }
+        const std::string unsafe = unsafeNameReason(entry.Name);
+        if (!unsafe.empty()) {
+            damaged(ErrorCause::UnsafeName, path, entryLabel(i, entry.Name) + ": " + unsafe);
+        }
+        if (entry.DataOffset < 0 || entry.DataSize < 0) {
+            damaged(ErrorCause::BadHeader, path,
+                    entryLabel(i, entry.Name) + ": negative data offset or size");
+        }
+        const std::int64_t start = dirEnd + entry.DataOffset;
+        const std::int64_t end = start + entry.DataSize;
+        if (start > kFormatLimit || end > kFormatLimit) {
+            damaged(ErrorCause::BadHeader, path,
+                    entryLabel(i, entry.Name) +
+                        ": the data offset and size add up to more than 2,147,483,647");
+        }
+        if (end > s.length) {
+            damaged(ErrorCause::ArchiveTruncated, path,
+                    entryLabel(i, entry.Name) + ": the data reaches past the end of the file");
+        }
+        for (std::size_t k = 0; k < entry.Name.size(); ++k) {
+            if (entry.Name[k] == u'\\') {
+                folderNames.insert(entry.Name.substr(0, k));
+            }
+        }
+        fileNames.insert(entry.Name);
+        hostNames.push_back(*hostPathFor(entry.Name));
+    }
+    // "a" as a file and "a\b" would need "a" to be both; catching it here
+    // keeps a doomed run from creating anything.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (folderNames.count(entries[i].Name) != 0) {
+            damaged(
+                ErrorCause::UnsafeName, path,
+                entryLabel(i, entries[i].Name) + ": the name is used for a file and for a folder");
+        }
+    }
+
+    s.header = header;
+    s.entries = std::move(entries);
+    s.hostNames = std::move(hostNames);
+    s.dataStart = dirEnd;
+    s.directoryRead = true;
+}
+
+const RdbHeader& ArchiveReader::header() const {
+    return state_->header;
+}
+
+const std::vector<RdbEntry>& ArchiveReader::entries() const {
+    return state_->entries;
+}
+
+const fs::path& ArchiveReader::path() const {
+    return state_->path;
+}
+
+fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCallback& progress) {
+    State& s = *state_;
+    if (!s.directoryRead) {
+        readDirectory();
+    }
+    struct stat st;
+    if (::stat(outputFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::OutputFolderMissing, outputFolder,
+                           "the folder to unpack into does not exist");
+    }
+
+    const fs::path base = baseNameFor(s.path);
+    fs::path target;
+    while (true) {
+        target = chooseTargetFolder(outputFolder, base);
+        if (::mkdir(target.c_str(), 0777) == 0) {
+            break;
+        }
+        if (errno != EEXIST) {  // EEXIST: taken since we looked; try the next name
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, target,
+                     "cannot create the folder", errno);
+        }
+    }
+    io::Fd targetFd(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!targetFd) {
+        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, target, "cannot open the folder",
+                 errno);
+    }
+
+    std::unordered_set<std::string> madeFolders;
+    const auto total = static_cast<std::int64_t>(s.entries.size());
+    for (std::size_t i = 0; i < s.entries.size(); ++i) {
+        if (progress) {
+            progress(static_cast<std::int64_t>(i) + 1, total);
+        }
+        const RdbEntry& entry = s.entries[i];
+        const std::string& relative = s.hostNames[i].native();
+        for (std::size_t slash = relative.find('/'); slash != std::string::npos;
+             slash = relative.find('/', slash + 1)) {
+            std::string folder = relative.substr(0, slash);
+            if (madeFolders.count(folder) != 0) {
+                continue;
+            }
+            if (::mkdirat(targetFd.get(), folder.c_str(), 0777) != 0 && errno != EEXIST) {
+                io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / folder,
+                         "cannot create the folder", errno);
+            }
+            madeFolders.insert(std::move(folder));
+        }
+
+        // Truncating, so that a later entry of the same name leaves only its own bytes.
+        io::Fd out(::openat(targetFd.get(), relative.c_str(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (!out) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / relative,
+                     "cannot create the file", errno);
+        }
+        const std::int64_t offset = s.dataStart + entry.DataOffset;
+        const std::int64_t size = entry.DataSize;
+        if (size > 0 && size < kDirectCopyThreshold) {
+            const unsigned char* data = s.window(offset, size);
+            if (const int err = io::writeAll(out.get(), data, static_cast<std::size_t>(size));
+                err != 0) {
+                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                         "cannot write the file", err);
+            }
+        } else if (size > 0) {
+            bool readFailed = false;
+            const std::int64_t copied =
+                io::copyRange(s.fd.get(), offset, out.get(), size, s.ensureBuffer(), readFailed);
+            if (copied < 0) {
+                if (readFailed) {
+                    s.readFailed(errno);
+                }
+                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                         "cannot write the file", errno);
+            }
+            s.windowLength = 0;  // the buffer may have served as scratch
+            if (copied < size) {
+                s.shrank();
+            }
+        }
+        if (const int err = out.close(); err != 0) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                     "cannot write the file", err);
+        }
+    }
+    return target;
+}
+
+void ArchiveReader::checkData() {
+    State& s = *state_;
+    if (!s.directoryRead) {
+        readDirectory();
+    }
+    for (const RdbEntry& entry : s.entries) {
+        std::int64_t offset = s.dataStart + entry.DataOffset;
+        std::int64_t left = entry.DataSize;
+        while (left > 0) {
+            const std::int64_t chunk =
+                std::min<std::int64_t>(left, static_cast<std::int64_t>(io::kCopyBufferSize));
+            s.window(offset, chunk);
+            offset += chunk;
+            left -= chunk;
+        }
+    }
+}
+
+fs::path unpackArchive(const fs::path& archive, const fs::path& outputFolder,
+                       const ProgressCallback& progress) {
+    ArchiveReader reader(archive);
+    reader.readDirectory();
+    return reader.extractTo(outputFolder, progress);
+}
+
+}  // namespace tessapak::archive
