@@ -1,0 +1,117 @@
+#include "cli/cli_app.h"
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/failure.h"
+#include "cli/progress_line.h"
+
+namespace fs = std::filesystem;
+
+namespace tessapak::cli {
+
+namespace {
+
+constexpr const char* kProgramName = "tessapak-cli";
+
+struct Arguments {
+    bool quiet = false;
+    std::string first;   // FOLDER or ARCHIVE
+    std::string second;  // ARCHIVE or DIR, optional
+};
+
+std::optional<fs::path> optionalPath(const CLI::App* command, const std::string& name,
+                                     const std::string& value) {
+    if (command->get_option(name)->count() == 0) {
+        return std::nullopt;
+    }
+    return fs::path(value);
+}
+
+void printFailure(const std::string& description) {
+    std::cerr << kProgramName << ": " << description << '\n' << std::flush;
+}
+
+}  // namespace
+
+int runCommandLine(int argc, char** argv) {
+    Arguments args;
+    CLI::App app{"Packs a folder tree into one RDB archive (.rdb) and unpacks it again.",
+                 kProgramName};
+    app.set_version_flag("--version", std::string(kProgramName) + " " + TESSAPAK_VERSION,
+                         "Print the version and exit");
+    app.set_help_flag("-h,--help", "Print this help and exit");
+    app.add_flag("-q,--quiet", args.quiet, "Print no progress and no summary");
+    app.require_subcommand(1);
+    // -q may also follow the command: "tessapak-cli pack -q skin".
+    app.fallthrough();
+    app.footer(
+        "Exit status: 0 on success, 1 when the operation failed, 2 for a usage error.\n"
+        "Progress is shown on standard error when it is a terminal.\n");
+
+    auto* pack = app.add_subcommand("pack", "Pack FOLDER into an RDB archive");
+    pack->add_option("FOLDER", args.first, "Folder to pack")->required();
+    pack->add_option("ARCHIVE", args.second,
+                     "Archive to write (default: FOLDER followed by .rdb); "
+                     ".rdb is appended unless the name ends in .rdb in any case");
+
+    auto* unpack = app.add_subcommand(
+        "unpack", "Unpack ARCHIVE into a new folder named after it, and print that folder's path");
+    unpack->add_option("ARCHIVE", args.first, "Archive to unpack")->required();
+    unpack->add_option("DIR", args.second,
+                       "Folder in which the new folder is made (default: the archive's folder)");
+
+    auto* list = app.add_subcommand("list", "Print each entry's size in bytes, a tab and its name");
+    list->add_option("ARCHIVE", args.first, "Archive to list")->required();
+
+    auto* verify = app.add_subcommand(
+        "verify", "Check the whole archive's structure and data, writing nothing");
+    verify->add_option("ARCHIVE", args.first, "Archive to check")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+            app.exit(error, std::cout, std::cerr);  // --help and --version
+            return std::cout.flush() ? kExitSuccess : kExitFailure;
+        }
+        printFailure(oneLine(error.what()) + " (see " + kProgramName + " --help)");
+        return kExitUsage;
+    }
+
+    CommandOptions options;
+    options.quiet = args.quiet;
+    options.showProgress = !args.quiet && stderrIsTerminal();
+
+    try {
+        if (pack->parsed()) {
+            runPack(args.first, optionalPath(pack, "ARCHIVE", args.second), options, std::cout);
+        } else if (unpack->parsed()) {
+            runUnpack(args.first, optionalPath(unpack, "DIR", args.second), options, std::cout);
+        } else if (list->parsed()) {
+            runList(args.first, std::cout);
+        } else if (verify->parsed()) {
+            runVerify(args.first, options, std::cout);
+        }
+    } catch (const std::exception& error) {
+        std::cout.flush();
+        printFailure(describeFailure(error));
+        return kExitFailure;
+    } catch (...) {
+        printFailure("unexpected failure");
+        return kExitFailure;
+    }
+
+    // A full disk or a closed pipe behind standard output is a failure too.
+    if (!std::cout.flush()) {
+        printFailure("standard output: write failed");
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+}  // namespace tessapak::cli

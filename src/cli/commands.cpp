@@ -1,0 +1,147 @@
+#include "cli/commands.h"
+
+#include <cstdint>
+#include <system_error>
+
+#include "archive/names.h"
+#include "archive/pack.h"
+#include "archive/unpack.h"
+#include "cli/progress_line.h"
+
+namespace fs = std::filesystem;
+
+namespace tessapak::cli {
+
+namespace {
+
+std::string describePath(const fs::path& path, const std::string& detail) {
+    return path.string() + ": " + detail;
+}
+
+// The text with any trailing "/" removed, keeping a lone "/".
+std::string withoutTrailingSeparators(std::string text) {
+    while (text.size() > 1 && text.back() == fs::path::preferred_separator) {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool namesNoEntry(const fs::path& path) {
+    const auto name = path.filename();
+    return name.empty() || name == "." || name == "..";
+}
+
+void requireFolder(const fs::path& folder) {
+    std::error_code error;
+    const auto status = fs::status(folder, error);
+    if (status.type() == fs::file_type::not_found) {
+        throw CommandError(folder, "no such folder");
+    }
+    if (error) {
+        throw CommandError(folder, error.message());
+    }
+    if (status.type() != fs::file_type::directory) {
+        throw CommandError(folder, "not a folder");
+    }
+}
+
+std::string plural(std::int64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+CommandError::CommandError(const fs::path& path, const std::string& detail)
+    : std::runtime_error(describePath(path, detail)) {}
+
+fs::path packOutputFor(const fs::path& folder, const std::optional<fs::path>& archiveArg) {
+    if (archiveArg) {
+        const std::string text = archiveArg->string();
+        if (text.empty() || text.back() == fs::path::preferred_separator ||
+            namesNoEntry(*archiveArg)) {
+            throw CommandError(*archiveArg, "names a folder; give the archive's file name");
+        }
+        return archive::archivePathFor(*archiveArg);
+    }
+    // "skins/blue/" and "." must give "skins/blue.rdb" and "../here.rdb", never
+    // a hidden ".rdb" inside the folder.
+    fs::path base = withoutTrailingSeparators(folder.string());
+    if (namesNoEntry(base)) {
+        base = withoutTrailingSeparators(fs::absolute(base).lexically_normal().string());
+        if (namesNoEntry(base)) {
+            throw CommandError(folder, "cannot name an archive after this folder; give ARCHIVE");
+        }
+    }
+    return fs::path(base.string() + ".rdb");
+}
+
+void runPack(const fs::path& folder, const std::optional<fs::path>& archiveArg,
+             const CommandOptions& options, std::ostream& out) {
+    requireFolder(folder);
+    const fs::path output = packOutputFor(folder, archiveArg);
+    std::error_code error;
+    if (fs::is_directory(output, error)) {
+        throw CommandError(output, "is a folder, not an archive file");
+    }
+
+    ProgressLine progress("packing", options.showProgress);
+    const std::int64_t count = archive::packFolder(
+        folder, output,
+        [&progress](std::int64_t n, std::int64_t total) { progress.update(n, total); });
+    progress.clear();
+
+    if (!options.quiet) {
+        const auto size = fs::file_size(output, error);
+        out << "packed " << plural(count, "file", "files") << " into " << output.string();
+        if (!error) {
+            out << " (" << plural(static_cast<std::int64_t>(size), "byte", "bytes") << ")";
+        }
+        out << '\n';
+    }
+}
+
+void runUnpack(const fs::path& archivePath, const std::optional<fs::path>& outputFolder,
+               const CommandOptions& options, std::ostream& out) {
+    fs::path into = outputFolder ? *outputFolder : archivePath.parent_path();
+    if (into.empty()) {
+        into = ".";
+    }
+    ProgressLine progress("unpacking", options.showProgress);
+    const fs::path target = archive::unpackArchive(
+        archivePath, into,
+        [&progress](std::int64_t n, std::int64_t total) { progress.update(n, total); });
+    progress.clear();
+    // The path is the command's result, so scripts get it even with -q, and
+    // absolute, so that it means the same wherever they use it.
+    out << fs::absolute(target).lexically_normal().string() << '\n';
+}
+
+void runList(const fs::path& archivePath, std::ostream& out) {
+    archive::ArchiveReader reader(archivePath);
+    reader.readDirectory();
+    std::string text;
+    for (const auto& entry : reader.entries()) {
+        text += std::to_string(entry.DataSize);
+        text += '\t';
+        text += archive::displayName(entry.Name);
+        text += '\n';
+    }
+    out << text;
+}
+
+void runVerify(const fs::path& archivePath, const CommandOptions& options, std::ostream& out) {
+    archive::ArchiveReader reader(archivePath);
+    reader.readDirectory();
+    reader.checkData();
+    if (!options.quiet) {
+        std::int64_t dataBytes = 0;
+        for (const auto& entry : reader.entries()) {
+            dataBytes += entry.DataSize;
+        }
+        out << archivePath.string() << ": ok, "
+            << plural(static_cast<std::int64_t>(reader.entries().size()), "entry", "entries")
+            << ", " << plural(dataBytes, "byte", "bytes") << " of data\n";
+    }
+}
+
+}  // namespace tessapak::cli

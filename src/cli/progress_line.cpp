@@ -1,0 +1,63 @@
+#include "cli/progress_line.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace tessapak::cli {
+
+namespace {
+
+// Redrawing for every one of 100,000 small files would cost more than the
+// files themselves; a terminal only needs a handful of frames a second.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+void writeAll(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+bool stderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+ProgressLine::ProgressLine(std::string verb, bool enabled)
+    : verb_(std::move(verb)), enabled_(enabled) {}
+
+ProgressLine::~ProgressLine() {
+    clear();
+}
+
+void ProgressLine::update(std::int64_t number, std::int64_t total) {
+    if (!enabled_) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const bool firstOrLast = shownWidth_ == 0 || number >= total;
+    if (!firstOrLast && now - lastDrawn_ < kRedrawInterval) {
+        return;
+    }
+    lastDrawn_ = now;
+    std::string text = verb_ + " " + std::to_string(number) + "/" + std::to_string(total);
+    std::string frame = "\r" + text;
+    if (text.size() < shownWidth_) {
+        frame.append(shownWidth_ - text.size(), ' ');
+    }
+    shownWidth_ = std::max(shownWidth_, text.size());
+    writeAll(frame);
+}
+
+void ProgressLine::clear() {
+    if (!enabled_ || shownWidth_ == 0) {
+        return;
+    }
+    // Blanks rather than an escape sequence, so that any terminal is wiped.
+    writeAll("\r" + std::string(shownWidth_, ' ') + "\r");
+    shownWidth_ = 0;
+}
+
+}  // namespace tessapak::cli
