@@ -89,6 +89,9 @@ class Surface {
     double fromPixels(int pixels) const;
 
   private:
+    double toPixelsExact(double value) const;
+    double fromPixelsExact(double pixels) const;
+
     QImage image_;
     std::uint32_t backColor_;
     std::uint32_t foreColor_ = 0;

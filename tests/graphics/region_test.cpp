@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <QRegion>
+
+#include "graphics/region.h"
+
+namespace tessapak::graphics {
+namespace {
+
+TEST(RoundRectRegion, withoutAnEllipseIsThePlainRectangle) {
+    EXPECT_EQ(CreateRoundRectRgn(0, 0, 94, 25, 0, 0), QRegion(0, 0, 94, 25));
+    EXPECT_EQ(CreateRoundRectRgn(0, 0, 94, 25, 1, 1), QRegion(0, 0, 94, 25));
+}
+
+TEST(RoundRectRegion, withEllipseFiveCutsEachCornerAndKeepsTheSides) {
+    const QRegion shape = CreateRoundRectRgn(0, 0, 75, 23, 5, 5);
+    EXPECT_FALSE(shape.contains(QPoint(0, 0)));
+    EXPECT_FALSE(shape.contains(QPoint(74, 0)));
+    EXPECT_FALSE(shape.contains(QPoint(0, 22)));
+    EXPECT_FALSE(shape.contains(QPoint(74, 22)));
+    EXPECT_TRUE(shape.contains(QPoint(37, 0)));
+    EXPECT_TRUE(shape.contains(QPoint(0, 11)));
+    EXPECT_TRUE(shape.contains(QPoint(74, 11)));
+    EXPECT_TRUE(shape.contains(QPoint(37, 22)));
+    EXPECT_TRUE(shape.contains(QPoint(2, 2)));
+    EXPECT_EQ(shape.boundingRect(), QRect(0, 0, 75, 23));
+}
+
+TEST(RoundRectRegion, isSymmetricLeftToRightAndTopToBottom) {
+    const int w = 94;
+    const int h = 25;
+    for (int r : {4, 5, 9, 24}) {
+        const QRegion shape = CreateRoundRectRgn(0, 0, w, h, r, r);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const bool in = shape.contains(QPoint(x, y));
+                ASSERT_EQ(in, shape.contains(QPoint(w - 1 - x, y))) << r << ":" << x << "," << y;
+                ASSERT_EQ(in, shape.contains(QPoint(x, h - 1 - y))) << r << ":" << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(RoundRectRegion, largerEllipsesCutDeeper) {
+    const QRegion five = CreateRoundRectRgn(0, 0, 94, 25, 5, 5);
+    const QRegion nine = CreateRoundRectRgn(0, 0, 94, 25, 9, 9);
+    EXPECT_TRUE(five.contains(QPoint(1, 0)));
+    EXPECT_FALSE(nine.contains(QPoint(1, 0)));
+    EXPECT_EQ(nine.subtracted(five), QRegion());
+}
+
+TEST(RoundRectRegion, anEllipseLargerThanTheBoxIsCutToTheBox) {
+    const QRegion shape = CreateRoundRectRgn(0, 0, 20, 10, 500, 500);
+    EXPECT_EQ(shape.boundingRect(), QRect(0, 0, 20, 10));
+    EXPECT_TRUE(shape.contains(QPoint(10, 5)));
+    EXPECT_FALSE(shape.contains(QPoint(0, 0)));
+}
+
+TEST(RoundRectRegion, takesTheCornersInEitherOrder) {
+    EXPECT_EQ(CreateRoundRectRgn(30, 20, 4, 2, 5, 5), CreateRoundRectRgn(4, 2, 30, 20, 5, 5));
+}
+
+TEST(RoundRectRegion, ofAnEmptyBoxIsEmpty) {
+    EXPECT_TRUE(CreateRoundRectRgn(0, 0, 0, 25, 5, 5).isEmpty());
+    EXPECT_TRUE(CreateRoundRectRgn(3, 3, 3, 3, 0, 0).isEmpty());
+}
+
+TEST(RoundRectRegion, ofAPositionedBoxStartsAtItsCorner) {
+    EXPECT_EQ(CreateRoundRectRgn(10, 20, 15, 28, 0, 0), QRegion(10, 20, 5, 8));
+}
+
+}  // namespace
+}  // namespace tessapak::graphics
