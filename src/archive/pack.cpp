@@ -195,8 +195,11 @@ fs::path archivePathFor(const fs::path& output) {
 }
 
 fs::path temporaryPathFor(const fs::path& output) {
+    std::string name = ".";
+    name += output.filename().native();
+    name += ".tessapak-part";
     fs::path temporary = output;
-    temporary.replace_filename("." + output.filename().string() + ".tessapak-part");
+    temporary.replace_filename(name);
     return temporary;
 }
 

@@ -1,0 +1,197 @@
+// The folder walk: which files it lists, in which order, and what it sums.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/archive_error.h"
+#include "archive/folder_walk.h"
+#include "archive/pack.h"
+#include "archive_test_support.h"
+
+namespace tessapak::archive {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+using testing::writeFile;
+
+std::vector<std::u16string> walk(const fs::path& root, const std::vector<fs::path>& excluded = {}) {
+    PackList list;
+    ListFiles(root, list, excluded);
+    EXPECT_EQ(list.FileNames.size(), static_cast<std::size_t>(list.FileCount));
+    EXPECT_EQ(list.FileSizes.size(), static_cast<std::size_t>(list.FileCount));
+    return list.FileNames;
+}
+
+TEST(WalkOrder, FilesComeFirstThenEachSubfolderWalkedCompletely) {
+    TempDir dir;
+    writeFile(dir / "a.txt", "");
+    writeFile(dir / "img/b.png", "");
+    writeFile(dir / "img/hover/c.png", "");
+    writeFile(dir / "img/z.png", "");
+    writeFile(dir / "z.txt", "");
+    writeFile(dir / "data/d.txt", "");
+    EXPECT_EQ(walk(dir.path()),
+              (std::vector<std::u16string>{u"a.txt", u"z.txt", u"data\\d.txt", u"img\\b.png",
+                                           u"img\\z.png", u"img\\hover\\c.png"}));
+}
+
+TEST(WalkOrder, NamesAreOrderedByUpperCasedCodeUnitsWhateverTheFileSystemSays) {
+    TempDir dir;
+    // Created out of order; "_" (0x5F) sorts after upper-case letters but
+    // before lower-case ones, so only the upper-cased order puts it last.
+    for (const char* name : {"_x.txt", "皮肤.png", "b.txt", "B2.txt", "a.txt", "A.txt", "é.txt",
+                             "É.txt", "10.txt", "9.txt"}) {
+        writeFile(dir / name, "");
+    }
+    EXPECT_EQ(walk(dir.path()),
+              (std::vector<std::u16string>{u"10.txt", u"9.txt", u"A.txt", u"a.txt", u"b.txt",
+                                           u"B2.txt", u"_x.txt", u"É.txt", u"é.txt", u"皮肤.png"}));
+}
+
+TEST(WalkOrder, SubfoldersFollowTheSameOrder) {
+    TempDir dir;
+    for (const char* folder : {"zeta", "Alpha", "beta", "_under"}) {
+        writeFile(dir / folder / "f", "");
+    }
+    EXPECT_EQ(walk(dir.path()),
+              (std::vector<std::u16string>{u"Alpha\\f", u"beta\\f", u"zeta\\f", u"_under\\f"}));
+}
+
+TEST(WalkSums, DirectoryTotalGrowsByTwiceTheNameLengthPlus18) {
+    TempDir dir;
+    writeFile(dir / "a.txt", "abc");
+    PackList list;
+    ListFiles(dir.path(), list);
+    EXPECT_EQ(list.FileCount, 1);
+    EXPECT_EQ(list.DirTotal, 28);
+    EXPECT_EQ(list.FileSizes, (std::vector<std::int64_t>{3}));
+
+    writeFile(dir / "img/b.png", "hi");
+    list.reset();
+    ListFiles(dir.path(), list);
+    EXPECT_EQ(list.FileCount, 2);
+    EXPECT_EQ(list.DirTotal, 64);
+    EXPECT_EQ(list.FileSizes, (std::vector<std::int64_t>{3, 2}));
+}
+
+TEST(WalkSums, ATrailingSeparatorOnTheFolderChangesNothingButTheCount) {
+    TempDir dir;
+    writeFile(dir / "a.txt", "abc");
+    writeFile(dir / "img/b.png", "hi");
+    PackList plain;
+    ListFiles(dir.path(), plain);
+    PackList slashed;
+    ListFiles(dir.path().string() + "/", slashed);
+    EXPECT_EQ(plain.FileNames, slashed.FileNames);
+    EXPECT_EQ(plain.DirTotal, slashed.DirTotal);
+    const auto rootLen = static_cast<std::int64_t>(dir.path().string().size()) + 1;
+    EXPECT_EQ(plain.RootLen, rootLen);
+    EXPECT_EQ(slashed.RootLen, rootLen);
+}
+
+TEST(WalkContents, HiddenFilesAndFoldersAreListed) {
+    TempDir dir;
+    writeFile(dir / ".hidden", "x");
+    writeFile(dir / ".config/settings", "y");
+    EXPECT_EQ(walk(dir.path()), (std::vector<std::u16string>{u".hidden", u".config\\settings"}));
+}
+
+TEST(WalkContents, FifosAndDevicesAreSkipped) {
+    TempDir dir;
+    writeFile(dir / "a.txt", "");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir / "null");
+    EXPECT_EQ(walk(dir.path()), (std::vector<std::u16string>{u"a.txt"}));
+}
+
+TEST(WalkContents, EmptyFoldersAddNothing) {
+    TempDir dir;
+    fs::create_directories(dir / "a/b/c");
+    fs::create_directories(dir / "d");
+    PackList list;
+    ListFiles(dir.path(), list);
+    EXPECT_EQ(list.FileCount, 0);
+    EXPECT_EQ(list.DirTotal, 0);
+}
+
+TEST(WalkContents, AFolderThatDoesNotExistContributesNothing) {
+    TempDir dir;
+    PackList list;
+    ListFiles(dir / "missing", list);
+    EXPECT_EQ(list.FileCount, 0);
+}
+
+TEST(WalkLinks, LinksToFilesAndFoldersAreWalkedLikeTheirTargets) {
+    TempDir dir;
+    writeFile(dir / "elsewhere/e.txt", "12345");
+    writeFile(dir / "root/a.txt", "");
+    fs::create_directory_symlink(dir / "elsewhere", dir / "root/linked");
+    fs::create_symlink(dir / "elsewhere/e.txt", dir / "root/e-link.txt");
+    fs::create_symlink(dir / "nowhere", dir / "root/dangling");
+    PackList list;
+    ListFiles(dir / "root", list);
+    EXPECT_EQ(list.FileNames,
+              (std::vector<std::u16string>{u"a.txt", u"e-link.txt", u"linked\\e.txt"}));
+    EXPECT_EQ(list.FileSizes, (std::vector<std::int64_t>{0, 5, 5}));
+}
+
+TEST(WalkLinks, ALinkBackUpTheTreeIsNotFollowedForever) {
+    TempDir dir;
+    writeFile(dir / "root/a.txt", "");
+    writeFile(dir / "root/sub/b.txt", "");
+    fs::create_directory_symlink("..", dir / "root/sub/up");
+    fs::create_directory_symlink(".", dir / "root/sub/self");
+    EXPECT_EQ(walk(dir / "root"), (std::vector<std::u16string>{u"a.txt", u"sub\\b.txt"}));
+}
+
+TEST(WalkExclusions, TheOutputArchiveAndItsTemporaryFileAreLeftOut) {
+    TempDir dir;
+    writeFile(dir / "a.txt", "");
+    writeFile(dir / "blue.rdb", "old archive");
+    writeFile(temporaryPathFor(dir / "blue.rdb"), "stale");
+    // Another spelling of the same path is recognised too.
+    const fs::path output = dir.path() / "." / "blue.rdb";
+    EXPECT_EQ(walk(dir.path(), excludedPathsFor(output)), (std::vector<std::u16string>{u"a.txt"}));
+}
+
+TEST(WalkNames, AFileNameWithABackslashEndsTheWalkNamingTheFile) {
+    TempDir dir;
+    writeFile(dir / "img/a\\b.png", "");
+    PackList list;
+    try {
+        ListFiles(dir.path(), list);
+        ADD_FAILURE() << "listed";
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::LimitExceeded);
+        EXPECT_EQ(e.cause(), ErrorCause::NameNotRepresentable);
+        EXPECT_EQ(e.path(), dir / "img/a\\b.png");
+    }
+}
+
+TEST(WalkNames, BytesThatAreNotUtf8EndTheWalkEvenInAFolderName) {
+    TempDir dir;
+    writeFile(dir / "ok.txt", "");
+    fs::create_directory(dir / "empty\xFF");  // holds nothing, so stores nothing
+    writeFile(dir / "bad\xFE" / "inner.png", "");
+    PackList list;
+    try {
+        ListFiles(dir.path(), list);
+        ADD_FAILURE() << "listed";
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.cause(), ErrorCause::NameNotRepresentable);
+        EXPECT_EQ(e.path(), dir / "bad\xFE" / "inner.png");
+        EXPECT_NE(std::string(e.what()).find("UTF-8"), std::string::npos) << e.what();
+    }
+}
+
+TEST(WalkNames, ANameNoUnpackerWouldAcceptIsRefused) {
+    TempDir dir;
+    writeFile(dir / "a:b.txt", "");
+    PackList list;
+    EXPECT_THROW(ListFiles(dir.path(), list), ArchiveError);
+}
+
+}  // namespace
+}  // namespace tessapak::archive

@@ -1,0 +1,342 @@
+// Reading archives: naming the new folder, writing the entries, and refusing
+// damaged or hostile archives before anything is created.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
+
+#include "archive/archive_error.h"
+#include "archive/unpack.h"
+#include "archive_test_support.h"
+
+namespace tessapak::archive {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::folderNames;
+using testing::RawArchive;
+using testing::RawEntry;
+using testing::readFile;
+using testing::TempDir;
+using testing::treeContents;
+using testing::writeFile;
+
+RawArchive twoFiles() {
+    RawArchive raw;
+    raw.entries = {{u"a.txt", "abc"}, {u"img\\b.png", "hi"}};
+    return raw;
+}
+
+TEST(BaseName, IsTheFileNameCutBeforeItsLastDot) {
+    EXPECT_EQ(baseNameFor("/skins/blue.rdb"), fs::path("blue"));
+    EXPECT_EQ(baseNameFor("/skins/a.b.rdb"), fs::path("a.b"));
+    EXPECT_EQ(baseNameFor("/skins/blue.dat"), fs::path("blue"));
+    EXPECT_EQ(baseNameFor("/skins.d/blue"), fs::path("blue"));
+    EXPECT_EQ(baseNameFor("/skins/.rdb"), fs::path(".rdb"));
+}
+
+TEST(TargetFolder, TakenNamesGetTheNextNumberedSuffix) {
+    TempDir dir;
+    EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue");
+    fs::create_directory(dir / "blue");
+    EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue (1)");
+    fs::create_directory(dir / "blue (1)");
+    EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue (2)");
+    EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"blue", "blue (1)"}));
+}
+
+TEST(TargetFolder, AFileOrDanglingLinkOfThatNameMakesItTakenToo) {
+    TempDir dir;
+    writeFile(dir / "blue", "a file");
+    EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue (1)");
+    fs::create_symlink(dir / "nowhere", dir / "blue (1)");
+    EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue (2)");
+}
+
+TEST(Extraction, EachRunCreatesANewFolderBesideTheEarlierOnes) {
+    TempDir dir;
+    writeFile(dir / "blue.rdb", twoFiles().build());
+    EXPECT_EQ(unpackArchive(dir / "blue.rdb", dir.path()), dir / "blue");
+    EXPECT_EQ(unpackArchive(dir / "blue.rdb", dir.path()), dir / "blue (1)");
+    EXPECT_EQ(treeContents(dir / "blue (1)"), treeContents(dir / "blue"));
+}
+
+TEST(Extraction, AnArchiveNamedWithoutADotUnpacksUnderItsWholeName) {
+    TempDir dir;
+    writeFile(dir / "skins/blue", twoFiles().build());
+    fs::create_directory(dir / "out");
+    EXPECT_EQ(unpackArchive(dir / "skins/blue", dir / "out"), dir / "out/blue");
+    // Beside itself, the archive file takes the plain name.
+    EXPECT_EQ(unpackArchive(dir / "skins/blue", dir / "skins"), dir / "skins/blue (1)");
+}
+
+TEST(Extraction, TheLaterOfTwoEntriesWithTheSameNameWins) {
+    TempDir dir;
+    RawArchive raw;
+    raw.entries = {{u"img\\a.txt", "the longer, earlier entry"}, {u"img\\a.txt", "later"}};
+    writeFile(dir / "dup.rdb", raw.build());
+    const fs::path target = unpackArchive(dir / "dup.rdb", dir.path());
+    EXPECT_EQ(readFile(target / "img/a.txt"), "later");
+}
+
+TEST(Extraction, EmptyEntriesBecomeEmptyFiles) {
+    TempDir dir;
+    RawArchive raw;
+    raw.entries = {{u"empty", ""}, {u"img\\also-empty", ""}, {u"last", "x"}, {u"end", ""}};
+    writeFile(dir / "e.rdb", raw.build());
+    const fs::path target = unpackArchive(dir / "e.rdb", dir.path());
+    EXPECT_EQ(treeContents(target),
+              (std::map<std::string, std::string>{
+                  {"empty", ""}, {"img/also-empty", ""}, {"last", "x"}, {"end", ""}}));
+}
+
+TEST(Extraction, DataIsFoundWhereverTheOffsetsPointAndWhateverItsSize) {
+    TempDir dir;
+    std::string big(3 << 20, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 7 + i / 4096);
+    }
+    // Data stored out of order, one entry shared, one past the copy buffer.
+    const std::string data = "0123456789" + big;
+    RawArchive raw;
+    raw.entries = {{u"second", data, 5, 5},
+                   {u"first", "", 0, 5},
+                   {u"shared", "", 5, 5},
+                   {u"big", "", 10, static_cast<std::int32_t>(big.size())},
+                   {u"after-big", "", 2, 3}};
+    writeFile(dir / "o.rdb", raw.build());
+    ArchiveReader reader(dir / "o.rdb");
+    reader.readDirectory();
+    reader.checkData();
+    const fs::path target = reader.extractTo(dir.path());
+    EXPECT_EQ(readFile(target / "first"), "01234");
+    EXPECT_EQ(readFile(target / "second"), "56789");
+    EXPECT_EQ(readFile(target / "shared"), "56789");
+    EXPECT_EQ(readFile(target / "after-big"), "234");
+    EXPECT_TRUE(readFile(target / "big") == big);
+}
+
+TEST(Extraction, TheArchiveIsOnlyRead) {
+    TempDir dir;
+    const std::string bytes = twoFiles().build();
+    writeFile(dir / "blue.rdb", bytes);
+    ::chmod((dir / "blue.rdb").c_str(), 0444);
+    const auto mtime = fs::last_write_time(dir / "blue.rdb");
+    unpackArchive(dir / "blue.rdb", dir.path());
+    EXPECT_EQ(readFile(dir / "blue.rdb"), bytes);
+    EXPECT_EQ(fs::last_write_time(dir / "blue.rdb"), mtime);
+}
+
+TEST(Extraction, ProgressIsReportedOnceBeforeEachEntry) {
+    TempDir dir;
+    writeFile(dir / "blue.rdb", twoFiles().build());
+    std::vector<std::pair<std::int64_t, std::int64_t>> calls;
+    unpackArchive(dir / "blue.rdb", dir.path(),
+                  [&](std::int64_t n, std::int64_t total) { calls.emplace_back(n, total); });
+    EXPECT_EQ(calls, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 2}, {2, 2}}));
+}
+
+// Writes bytes as an archive, expects unpacking into a fresh folder to fail
+// with the given cause, and checks that nothing at all was created.
+class Rejection : public ::testing::Test {
+  protected:
+    ArchiveError rejected(const std::string& bytes, ErrorKind kind, ErrorCause cause) {
+        writeFile(dir / "bad.rdb", bytes);
+        fs::create_directory(dir / "out");
+        const auto before = folderNames(dir.path());
+        try {
+            unpackArchive(dir / "bad.rdb", dir / "out");
+            ADD_FAILURE() << "accepted";
+        } catch (const ArchiveError& e) {
+            EXPECT_EQ(e.kind(), kind) << e.what();
+            EXPECT_EQ(e.cause(), cause) << e.what();
+            EXPECT_EQ(e.path(), dir / "bad.rdb");
+            EXPECT_TRUE(fs::is_empty(dir / "out"));
+            EXPECT_EQ(folderNames(dir.path()), before);
+            EXPECT_EQ(readFile(dir / "bad.rdb"), bytes);
+            fs::remove(dir / "out");
+            return e;
+        }
+        fs::remove_all(dir / "out");
+        return ArchiveError(kind, cause, {}, "");
+    }
+
+    ArchiveError damaged(const std::string& bytes, ErrorCause cause) {
+        return rejected(bytes, ErrorKind::DamagedArchive, cause);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(Rejection, ANegativeEntryCount) {
+    RawArchive raw = twoFiles();
+    raw.entryCount = -1;
+    damaged(raw.build(), ErrorCause::BadHeader);
+    raw.entryCount = std::numeric_limits<std::int32_t>::min();
+    damaged(raw.build(), ErrorCause::BadHeader);
+}
+
+TEST_F(Rejection, ANegativeDirectoryOffsetOrSize) {
+    RawArchive raw = twoFiles();
+    raw.dirOffset = -36;
+    damaged(raw.build(), ErrorCause::BadHeader);
+    raw = twoFiles();
+    raw.dirSize = -64;
+    damaged(raw.build(), ErrorCause::BadHeader);
+}
+
+TEST_F(Rejection, AHeaderCutShort) {
+    const std::string whole = twoFiles().build();
+    for (std::size_t length : {16u, 20u, 35u}) {
+        damaged(whole.substr(0, length), ErrorCause::ArchiveTruncated);
+    }
+}
+
+TEST_F(Rejection, ADirectoryCutShort) {
+    const std::string whole = twoFiles().build();
+    for (std::size_t length : {36u, 50u, 63u, 90u, 99u}) {
+        damaged(whole.substr(0, length), ErrorCause::ArchiveTruncated);
+    }
+}
+
+TEST_F(Rejection, DataCutShort) {
+    const std::string whole = twoFiles().build();
+    const auto e = damaged(whole.substr(0, whole.size() - 1), ErrorCause::ArchiveTruncated);
+    EXPECT_NE(std::string(e.what()).find("img/b.png"), std::string::npos) << e.what();
+}
+
+TEST_F(Rejection, MoreEntriesThanTheDirectoryHolds) {
+    RawArchive raw = twoFiles();
+    raw.entryCount = 3;
+    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+    raw.entryCount = 40000;
+    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+}
+
+TEST_F(Rejection, EntriesThatRunPastTheDirectorySize) {
+    RawArchive raw = twoFiles();
+    raw.dirSize = 63;
+    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+}
+
+TEST_F(Rejection, ANameWithoutTerminator) {
+    RawArchive raw;
+    raw.entries = {{u"abcdefghijklmnopqrstuvwxyz", "x"}};
+    raw.dirSize = 40;  // ends inside the name
+    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+}
+
+TEST_F(Rejection, OffsetsWhoseSumsOverflow) {
+    RawArchive raw = twoFiles();
+    raw.dirOffset = 0x7FFFFFF0;
+    damaged(raw.build(), ErrorCause::BadHeader);
+
+    raw = twoFiles();
+    raw.entries[1].dataOffset = 0x7FFFFFF0;
+    damaged(raw.build(), ErrorCause::BadHeader);
+
+    raw = twoFiles();
+    raw.entries[1].dataOffset = 1;
+    raw.entries[1].dataSize = 0x7FFFFFFF;
+    damaged(raw.build(), ErrorCause::BadHeader);
+}
+
+TEST_F(Rejection, NegativeDataOffsetOrSize) {
+    RawArchive raw = twoFiles();
+    raw.entries[1].dataOffset = -3;
+    damaged(raw.build(), ErrorCause::BadHeader);
+    raw = twoFiles();
+    raw.entries[0].dataSize = -1;
+    damaged(raw.build(), ErrorCause::BadHeader);
+}
+
+TEST_F(Rejection, DataThatPointsPastTheEnd) {
+    RawArchive raw = twoFiles();
+    raw.entries[0].dataOffset = 1000;
+    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+}
+
+TEST_F(Rejection, EveryUnsafeNameEvenAfterSafeEntries) {
+    const std::vector<std::u16string> unsafe = {
+        u"..\\..\\evil.txt",
+        u"img\\..\\..\\evil.txt",
+        u"\\etc\\evil",
+        u"C:\\evil.txt",
+        u"a:evil",
+        u"img\\\\evil",
+        u"",
+        u"img\\",
+        u".\\evil",
+        u"evil\u0007",
+        u"../evil",
+        u"img/evil",
+        std::u16string{u'e', 0xD800},
+    };
+    for (const auto& name : unsafe) {
+        RawArchive raw = twoFiles();
+        raw.entries.emplace_back(name, "evil");
+        damaged(raw.build(), ErrorCause::UnsafeName);
+    }
+    EXPECT_FALSE(fs::exists(dir / "evil.txt"));
+    EXPECT_FALSE(fs::exists(dir.path().parent_path() / "evil.txt"));
+}
+
+TEST_F(Rejection, ANameUsedForAFileAndAFolder) {
+    RawArchive raw;
+    raw.entries = {{u"img", "a file"}, {u"img\\b.png", "hi"}};
+    damaged(raw.build(), ErrorCause::UnsafeName);
+    raw.entries = {{u"img\\b.png", "hi"}, {u"img", "a file"}};
+    damaged(raw.build(), ErrorCause::UnsafeName);
+}
+
+TEST_F(Rejection, AFileThatDoesNotStartWithTheMagic) {
+    std::string bytes = twoFiles().build();
+    bytes[0] = 'X';
+    rejected(bytes, ErrorKind::NotAnArchive, ErrorCause::BadMagic);
+    rejected("", ErrorKind::NotAnArchive, ErrorCause::BadMagic);
+}
+
+TEST(ArchiveOpening, AMissingArchiveIsReportedAndNotCreated) {
+    TempDir dir;
+    try {
+        ArchiveReader reader(dir / "missing.rdb");
+        ADD_FAILURE() << "opened";
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::FileSystem);
+        EXPECT_EQ(e.cause(), ErrorCause::ArchiveMissing);
+        EXPECT_EQ(e.path(), dir / "missing.rdb");
+        EXPECT_EQ(std::string(e.what()).rfind((dir / "missing.rdb").string() + ": ", 0), 0u);
+    }
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(ArchiveOpening, AFifoOrAFolderIsRefusedWithoutWaiting) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe.rdb").c_str(), 0600), 0);
+    EXPECT_THROW(ArchiveReader reader(dir / "pipe.rdb"), ArchiveError);
+    fs::create_directory(dir / "folder.rdb");
+    try {
+        ArchiveReader reader(dir / "folder.rdb");
+        ADD_FAILURE() << "opened";
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::FileSystem);
+    }
+}
+
+TEST(ArchiveOpening, AMissingOutputFolderFailsAndCreatesNothing) {
+    TempDir dir;
+    writeFile(dir / "blue.rdb", twoFiles().build());
+    ArchiveReader reader(dir / "blue.rdb");
+    reader.readDirectory();
+    try {
+        reader.extractTo(dir / "nowhere");
+        ADD_FAILURE() << "extracted";
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.cause(), ErrorCause::OutputFolderMissing);
+    }
+    EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"blue.rdb"}));
+}
+
+}  // namespace
+}  // namespace tessapak::archive
