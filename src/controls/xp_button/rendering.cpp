@@ -1,21 +1,120 @@
-#include <QPainter>
+#include "controls/xp_button/rendering.h"
 
+#include "controls/xp_button/caption_icon.h"
 #include "controls/xp_button/xp_button.h"
+#include "graphics/gradient.h"
 #include "graphics/region.h"
 
 namespace tessapak::controls {
 
+const ColorSet* colorSetFor(std::int32_t colorStyle) {
+    if (colorStyle == xpBlue) {
+        return &kXpBlueColors;
+    }
+    if (colorStyle == xpOlive) {
+        return &kXpOliveColors;
+    }
+    if (colorStyle == xpSilver) {
+        return &kXpSilverColors;
+    }
+    return nullptr;
+}
+
+std::array<RingLine, 8> ringLines(int W, int H) {
+    return {{
+        {2, 1, W - 3, 1},          // L1: outer top
+        {1, 2, 1, H - 3},          // L2: outer left
+        {2, H - 3, W - 3, H - 3},  // L3: outer bottom
+        {W - 3, 2, W - 3, H - 3},  // L4: outer right
+        {2, 2, W - 3, 2},          // L5: inner top
+        {2, 2, 2, H - 3},          // L6: inner left
+        {2, H - 4, W - 3, H - 4},  // L7: inner bottom
+        {W - 4, 2, W - 4, H - 3},  // L8: inner right
+    }};
+}
+
+namespace {
+
+void drawRing(graphics::Surface& surface, const RingColors& ring) {
+    const auto lines = ringLines(surface.width(), surface.height());
+    for (int i = 0; i < ring.count; ++i) {
+        const RingLine& l = lines[static_cast<std::size_t>(i)];
+        surface.Line(l.x1, l.y1, l.x2, l.y2, ring.line[static_cast<std::size_t>(i)]);
+    }
+}
+
+}  // namespace
+
+// Rebuilds the whole look from the record on every call: no region, gradient
+// or measured text is kept between calls.
 void XPButton::DrawButton() {
     ++drawButtonCalls_;
+    // The surface is the widget's size; a geometry set before the first show
+    // has not reached resizeEvent yet.
+    if (surface_.width() != width() || surface_.height() != height()) {
+        surface_.resize(width(), height());
+    }
     const int W = surface_.width();
     const int H = surface_.height();
-    applyShape(
-        graphics::CreateRoundRectRgn(0, 0, W, H, record_.RoundedValue, record_.RoundedValue));
-    QPainter painter(&surface_.image());
-    painter.fillRect(0, 0, W, H, record_.Enabled ? QColor(0xF0F0EA) : QColor(0xF5F4EA));
-    painter.setFont(surface_.font());
-    painter.drawText(QRect(0, 0, W, H), Qt::AlignCenter, record_.Caption);
-    painter.end();
+    const std::int32_t R = record_.RoundedValue;
+
+    // 1. The shape, for every ColorStyle.
+    applyShape(graphics::CreateRoundRectRgn(0, 0, W, H, R, R));
+
+    // 2. A painter of this call's own.
+    graphics::clsGradient gradient;
+
+    // 3. The colour set.
+    const ColorSet* const colors = colorSetFor(record_.ColorStyle);
+    if (colors == nullptr) {
+        // 9. No face, outline, ring, icon or caption.
+        if (record_.IsMouseOver && record_.FocusDottedRect) {
+            DrawDottedRect(surface_);
+        }
+    } else if (!record_.Enabled) {
+        // 4. The disabled look, whatever the state flags say.
+        gradient.DefineRect(0, 0, W, H);
+        gradient.DrawGradient(surface_, kFaceDirection, kDisabledFace, kDisabledFace);
+        surface_.setForeColor(kDisabledOutline);
+        surface_.RoundRect(0, 0, W - 1, H - 1, R, R);
+        PaintIcon(surface_, record_, imgIcon, imgMask, imgDis);
+        surface_.setForeColor(kDisabledCaption);
+        PrintCaption(surface_, record_.Caption, record_.CaptionAlignment);
+    } else {
+        // 5. The normal face and outline.
+        gradient.DefineRect(0, 0, W, H);
+        gradient.DrawGradient(surface_, kFaceDirection, colors->faceTop, colors->faceBottom);
+        surface_.setForeColor(colors->outline);
+        surface_.RoundRect(0, 0, W - 1, H - 1, R, R);
+
+        // 6. The first matching decoration only.
+        if (record_.IsMouseOver && !record_.IsPressed) {
+            drawRing(surface_, colors->hover);
+        } else if (record_.HasFocus && !record_.IsPressed) {
+            drawRing(surface_, colors->focus);
+            if (record_.FocusDottedRect) {
+                DrawDottedRect(surface_);
+            }
+        } else if (record_.IsPressed) {
+            gradient.DefineRect(0, 0, W, H);
+            gradient.DrawGradient(surface_, kFaceDirection, colors->pressedTop,
+                                  colors->pressedBottom);
+            surface_.setForeColor(colors->outline);
+            surface_.RoundRect(0, 0, W - 1, H - 1, R, R);
+            drawRing(surface_, colors->pressed);
+            if (record_.HasFocus && record_.FocusDottedRect) {
+                DrawDottedRect(surface_);
+            }
+        }
+
+        // 7. and 8. Icon, then the caption over everything else.
+        PaintIcon(surface_, record_, imgIcon, imgMask, imgDis);
+        surface_.setForeColor(record_.ForeColor);
+        PrintCaption(surface_, record_.Caption, record_.CaptionAlignment);
+    }
+
+    // Inside paintEvent the widget shows the surface right after; elsewhere
+    // it has to be told.
     if (!inPaintEvent_) {
         update();
     }

@@ -153,7 +153,6 @@ XPButton::XPButton(QWidget* parent) : QWidget(parent), pointer_(&platform::qtPoi
     setAttribute(Qt::WA_OpaquePaintEvent);
 
     surface_.resize(width(), height());
-    surface_.setFont(graphics::Surface::defaultFont());
 
     tmrCheck.setInterval(kHoverPollMs);
     tmrCheck.setSingleShot(false);
