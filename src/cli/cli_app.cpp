@@ -32,6 +32,14 @@ std::optional<fs::path> optionalPath(const CLI::App* command, const std::string&
     return fs::path(value);
 }
 
+// An empty argument names no file; reject it as a usage error rather than let
+// it reach the file system as the current folder or nothing at all.
+const CLI::Validator kNonEmpty(
+    [](std::string& value) {
+        return value.empty() ? std::string("must not be empty") : std::string();
+    },
+    "", "non-empty");
+
 void printFailure(const std::string& description) {
     std::cerr << kProgramName << ": " << description << '\n' << std::flush;
 }
@@ -54,23 +62,26 @@ int runCommandLine(int argc, char** argv) {
         "Progress is shown on standard error when it is a terminal.\n");
 
     auto* pack = app.add_subcommand("pack", "Pack FOLDER into an RDB archive");
-    pack->add_option("FOLDER", args.first, "Folder to pack")->required();
+    pack->add_option("FOLDER", args.first, "Folder to pack")->required()->check(kNonEmpty);
     pack->add_option("ARCHIVE", args.second,
                      "Archive to write (default: FOLDER followed by .rdb); "
-                     ".rdb is appended unless the name ends in .rdb in any case");
+                     ".rdb is appended unless the name ends in .rdb in any case")
+        ->check(kNonEmpty);
 
     auto* unpack = app.add_subcommand(
         "unpack", "Unpack ARCHIVE into a new folder named after it, and print that folder's path");
-    unpack->add_option("ARCHIVE", args.first, "Archive to unpack")->required();
-    unpack->add_option("DIR", args.second,
-                       "Folder in which the new folder is made (default: the archive's folder)");
+    unpack->add_option("ARCHIVE", args.first, "Archive to unpack")->required()->check(kNonEmpty);
+    unpack
+        ->add_option("DIR", args.second,
+                     "Folder in which the new folder is made (default: the archive's folder)")
+        ->check(kNonEmpty);
 
     auto* list = app.add_subcommand("list", "Print each entry's size in bytes, a tab and its name");
-    list->add_option("ARCHIVE", args.first, "Archive to list")->required();
+    list->add_option("ARCHIVE", args.first, "Archive to list")->required()->check(kNonEmpty);
 
     auto* verify = app.add_subcommand(
         "verify", "Check the whole archive's structure and data, writing nothing");
-    verify->add_option("ARCHIVE", args.first, "Archive to check")->required();
+    verify->add_option("ARCHIVE", args.first, "Archive to check")->required()->check(kNonEmpty);
 
     try {
         app.parse(argc, argv);

@@ -61,6 +61,12 @@ TEST(CliUsage, BadCommandLinesExitWithTwoAndOneLineOfExplanation) {
         {"--no-such-option", "pack", "skin"},
         {"pack", "--no-such-option", "skin"},
         {"-q"},
+        {"pack", ""},
+        {"pack", "skin", ""},
+        {"unpack", ""},
+        {"unpack", "a.rdb", ""},
+        {"list", ""},
+        {"verify", ""},
     };
     const auto before = snapshot(temp.work());
     for (const auto& line : badLines) {
