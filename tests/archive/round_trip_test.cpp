@@ -1,0 +1,81 @@
+// Packing a generated tree and unpacking the archive gives back every listed
+// file at the same path with the same bytes.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "archive/pack.h"
+#include "archive/unpack.h"
+#include "archive_test_support.h"
+
+namespace tessapak::archive {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::TempDir;
+using testing::treeContents;
+using testing::writeFile;
+
+std::string randomBytes(std::mt19937& random, std::size_t size) {
+    std::string out(size, '\0');
+    for (std::size_t i = 0; i < size; i += 4) {
+        const std::uint32_t word = random();
+        for (std::size_t k = 0; k < 4 && i + k < size; ++k) {
+            out[i + k] = static_cast<char>(word >> (8 * k));
+        }
+    }
+    return out;
+}
+
+TEST(RoundTrip, AGeneratedTreeComesBackFileForFile) {
+    TempDir dir;
+    std::mt19937 random(20240601);
+    const fs::path skin = dir / "皮肤 blue";
+    for (int folder = 0; folder < 12; ++folder) {
+        fs::path path = skin;
+        for (int depth = 0; depth <= folder % 4; ++depth) {
+            path /= "level" + std::to_string(depth) + "_" + std::to_string(folder);
+        }
+        for (int file = 0; file < 8; ++file) {
+            writeFile(path / ("f" + std::to_string(file) + ".png"),
+                      randomBytes(random, random() % 33000));
+        }
+    }
+    writeFile(skin / "皮肤.png", "中文");
+    writeFile(skin / "按钮/悬停 状态.bmp", randomBytes(random, 100));
+    writeFile(skin / ".hidden", "h");
+    writeFile(skin / ".hidden folder/x", "x");
+    writeFile(skin / "empty.txt", "");
+    writeFile(skin / "img/empty too", "");
+    writeFile(skin / "big.bin", randomBytes(random, (3 << 20) + 17));
+    writeFile(skin / "over buffer.bin", randomBytes(random, (1 << 20) + 1));
+    writeFile(skin / "half buffer.bin", randomBytes(random, 1 << 19));
+    fs::create_directories(skin / "empty/deeper");
+    fs::create_directories(skin / "img/also empty");
+
+    EXPECT_EQ(packFolder(skin, dir / "blue.rdb"), 12 * 8 + 9);
+    fs::create_directory(dir / "out");
+    const fs::path target = unpackArchive(dir / "blue.rdb", dir / "out");
+    EXPECT_EQ(target, dir / "out/blue");
+    EXPECT_TRUE(treeContents(target) == treeContents(skin));
+    // Folders exist in an archive only through the files they hold.
+    EXPECT_FALSE(fs::exists(target / "empty"));
+    EXPECT_FALSE(fs::exists(target / "img/also empty"));
+    EXPECT_TRUE(fs::is_regular_file(target / "img/empty too"));
+}
+
+TEST(RoundTrip, AnArchiveUnpackedAndPackedAgainIsTheSameArchive) {
+    TempDir dir;
+    writeFile(dir / "skin/z.png", "z");
+    writeFile(dir / "skin/Img/a.png", "a");
+    writeFile(dir / "skin/img2/b.png", std::string(600000, 'b'));
+    packFolder(dir / "skin", dir / "skin.rdb");
+    const fs::path target = unpackArchive(dir / "skin.rdb", dir.path());
+    packFolder(target, dir / "again.rdb");
+    EXPECT_TRUE(readFile(dir / "skin.rdb") == readFile(dir / "again.rdb"));
+}
+
+}  // namespace
+}  // namespace tessapak::archive
