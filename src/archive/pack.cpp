@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "archive/archive_error.h"
 #include "archive/file_io.h"
@@ -195,9 +197,19 @@ fs::path archivePathFor(const fs::path& output) {
 }
 
 fs::path temporaryPathFor(const fs::path& output) {
+    // File names are limited to 255 bytes; a long output name is shortened,
+    // with a hash of the whole name so that it stays unique.
+    constexpr std::size_t kNameLimit = 255;
+    constexpr std::string_view kSuffix = ".tessapak-part";
+    const std::string& base = output.filename().native();
     std::string name = ".";
-    name += output.filename().native();
-    name += ".tessapak-part";
+    if (1 + base.size() + kSuffix.size() <= kNameLimit) {
+        name += base;
+    } else {
+        name += base.substr(0, 200);
+        name += "-" + std::to_string(std::hash<std::string>{}(base));
+    }
+    name += kSuffix;
     fs::path temporary = output;
     temporary.replace_filename(name);
     return temporary;

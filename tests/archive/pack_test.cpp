@@ -139,6 +139,15 @@ TEST(Packing, AStaleTemporaryFileFromACrashedRunIsReplaced) {
     EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"skin", "skin.rdb"}));
 }
 
+TEST(Packing, AnOutputNameNearTheFileNameLimitStillGetsATemporaryFile) {
+    TempDir dir;
+    writeFile(dir / "skin/a.txt", "abc");
+    const fs::path output = dir / (std::string(250, 'n') + ".rdb");
+    packFolder(dir / "skin", output);
+    EXPECT_EQ(fs::file_size(output), 67u);
+    EXPECT_LE(temporaryPathFor(output).filename().native().size(), 255u);
+}
+
 TEST_F(PackFailure, AMissingOutputFolderFailsAndCreatesNothing) {
     const auto e = failureOf([&] { packFolder(dir / "skin", dir / "nowhere/blue.rdb"); });
     EXPECT_EQ(e.kind(), ErrorKind::FileSystem);
