@@ -190,6 +190,15 @@ TEST(XPButtonReadProperties, RejectsANumberOutsideThirtyTwoBits) {
                  PropertyTypeError);
 }
 
+TEST(XPButtonReadProperties, TakesAFontFromItsTextDescription) {
+    QFont font("WenQuanYi Micro Hei");
+    font.setPointSizeF(10.5);
+    font.setBold(true);
+    const auto button = loadedButton({{"fonttype", font.toString()}});
+    EXPECT_EQ(button->FontType(), font);
+    EXPECT_THROW(loadedButton({{"fonttype", 12}}), PropertyTypeError);
+}
+
 TEST(XPButtonReadProperties, KeepsTheSurfaceFontWhenTheBagHasNone) {
     XPButton button;
     QFont font("WenQuanYi Micro Hei");

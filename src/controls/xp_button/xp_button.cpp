@@ -113,11 +113,17 @@ QString toText(const QString& key, const QVariant& value) {
     return value.toString();
 }
 
+// A font is either a font object or, in text-only stored data, the font's
+// description as QFont::toString writes it.
 QFont toFont(const QString& key, const QVariant& value) {
-    if (value.typeId() != QMetaType::QFont) {
+    if (value.typeId() == QMetaType::QFont) {
+        return value.value<QFont>();
+    }
+    QFont font;
+    if (value.typeId() != QMetaType::QString || !font.fromString(value.toString())) {
         throwTypeMismatch(key, value);
     }
-    return value.value<QFont>();
+    return font;
 }
 
 Picture toPicture(const QString& key, const QVariant& value) {
