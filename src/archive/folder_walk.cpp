@@ -12,6 +12,7 @@
 #include "archive/archive_error.h"
 #include "archive/file_io.h"
 #include "archive/names.h"
+#include "archive/pack.h"
 
 namespace tessapak::archive {
 
@@ -205,9 +206,11 @@ void ListFiles(const std::filesystem::path& folder, PackList& list,
     // their path, or a link to them, is left out too.
     std::vector<FileId> ids;
     for (const auto& path : excluded) {
-        struct stat st;
-        if (::stat(path.c_str(), &st) == 0) {
-            ids.emplace_back(st.st_dev, st.st_ino);
+        for (const auto& candidate : {path, temporaryPathFor(path)}) {
+            struct stat st;
+            if (::stat(candidate.c_str(), &st) == 0) {
+                ids.emplace_back(st.st_dev, st.st_ino);
+            }
         }
     }
 

@@ -24,7 +24,9 @@ struct PackList {
 // their UTF-16 names with ASCII letters upper-cased, code unit by code unit.
 // Hidden files are listed; sockets, FIFOs and devices are skipped; links to
 // folders are followed unless the folder is already on the current path.
-// Paths in excluded (compared after resolving) are left out.
+// Files in excluded, and the temporary file that writeArchive would write for
+// each of them, are left out (recognised by identity, whatever the spelling),
+// so that an output archive inside folder is never packed into itself.
 // A name the format cannot hold throws ArchiveError (NameNotRepresentable).
 // A folder that cannot be listed contributes nothing.
 void ListFiles(const std::filesystem::path& folder, PackList& list,
