@@ -1,0 +1,68 @@
+#include "app/failure_text.h"
+
+#include <QDir>
+
+#include "app/host_paths.h"
+
+namespace tessapak::app {
+
+using archive::ErrorCause;
+
+namespace {
+
+// The operating system's reason, where it is one a user can act on.
+QString reasonFor(const std::error_code& code) {
+    if (code == std::errc::permission_denied || code == std::errc::operation_not_permitted) {
+        return QStringLiteral("（没有权限）");
+    }
+    if (code == std::errc::no_space_on_device) {
+        return QStringLiteral("（磁盘空间不足）");
+    }
+    if (code == std::errc::read_only_file_system) {
+        return QStringLiteral("（磁盘只读）");
+    }
+    return {};
+}
+
+QString describeCause(const archive::ArchiveError& error) {
+    const QString path = QDir::toNativeSeparators(fromHostPath(error.path()));
+    switch (error.cause()) {
+        case ErrorCause::BadMagic:
+            return QStringLiteral("文件 %1 不是 RDB 文件").arg(path);
+        case ErrorCause::ArchiveMissing:
+            return QStringLiteral("找不到文件 %1").arg(path);
+        case ErrorCause::ArchiveTruncated:
+            return QStringLiteral("文件 %1 不完整").arg(path);
+        case ErrorCause::BadHeader:
+            return QStringLiteral("文件 %1 的文件头已损坏").arg(path);
+        case ErrorCause::UnsafeName:
+            return QStringLiteral("文件 %1 含有不安全的文件名").arg(path);
+        case ErrorCause::OutputFolderMissing:
+            return QStringLiteral("无法创建文件 %1，所在的目录不存在").arg(path);
+        case ErrorCause::CannotOpen:
+            return QStringLiteral("无法打开 %1").arg(path);
+        case ErrorCause::CannotRead:
+            return QStringLiteral("无法读取文件 %1").arg(path);
+        case ErrorCause::CannotCreate:
+            return QStringLiteral("无法创建文件 %1").arg(path);
+        case ErrorCause::CannotWrite:
+            return QStringLiteral("无法写入文件 %1").arg(path);
+        case ErrorCause::FileChanged:
+            return QStringLiteral("文件 %1 在打包时被修改或删除").arg(path);
+        case ErrorCause::NameNotRepresentable:
+            return QStringLiteral("文件名 %1 无法保存到 RDB 文件中").arg(path);
+        case ErrorCause::ArchiveTooLarge:
+            return QStringLiteral("文件 %1 将超过 RDB 格式 2 GB 的上限").arg(path);
+        case ErrorCause::TooManyEntries:
+            return QStringLiteral("文件 %1 要保存的文件数超过 RDB 格式的上限").arg(path);
+    }
+    return QStringLiteral("处理 %1 时出错").arg(path);
+}
+
+}  // namespace
+
+QString describePackFailure(const archive::ArchiveError& error) {
+    return describeCause(error) + reasonFor(error.code());
+}
+
+}  // namespace tessapak::app

@@ -1,0 +1,16 @@
+#include <QApplication>
+
+#include "app/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessapak"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    // Closing the main window from the system leaves an open about window
+    // running; the program ends with its last window.
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    tessapak::app::Form1 window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,183 @@
+#include "app/window_chrome.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QWindow>
+
+#include "app/about_window.h"
+#include "app/main_window.h"
+
+namespace tessapak::app {
+
+namespace {
+
+// The host's click rule for the windowless controls: a left press on the
+// control, then its release inside it. Every press is taken, so none falls
+// through to the window and starts a drag.
+void notePress(bool& leftPressed, QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton) {
+        leftPressed = true;
+    }
+}
+
+bool isClickRelease(bool& leftPressed, const QWidget* control, QMouseEvent* event) {
+    event->accept();
+    if (event->button() != Qt::LeftButton) {
+        return false;
+    }
+    const bool click = leftPressed && control->rect().contains(event->position().toPoint());
+    leftPressed = false;
+    return click;
+}
+
+}  // namespace
+
+QString siteAddress(const QString& path) {
+    return QStringLiteral("http://") + QLatin1String(kHost) + path;
+}
+
+QFont windowFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("SimSun")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(12);
+    return font;
+}
+
+bool startWindowDrag(QWidget* window, const QMouseEvent* event) {
+    if (event->buttons() != Qt::LeftButton) {
+        return false;
+    }
+    if (window->childAt(event->position().toPoint()) != nullptr) {
+        return false;
+    }
+    // The platform runs its own move loop, as for a drag on a title bar; where
+    // it cannot (offscreen), the window simply stays where it is.
+    if (QWindow* handle = window->windowHandle()) {
+        handle->startSystemMove();
+    }
+    return true;
+}
+
+ChromeImage::ChromeImage(QWidget* parent, const QRect& geometry, const QString& toolTip)
+    : QWidget(parent) {
+    setGeometry(geometry);
+    setToolTip(toolTip);
+    // The symbol is part of the window's picture; this widget paints nothing.
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void ChromeImage::mousePressEvent(QMouseEvent* event) {
+    notePress(leftPressed_, event);
+}
+
+void ChromeImage::mouseReleaseEvent(QMouseEvent* event) {
+    if (isClickRelease(leftPressed_, this, event)) {
+        emit Click();
+    }
+}
+
+LinkLabel::LinkLabel(QWidget* parent, const QPoint& position, const QString& caption)
+    : QLabel(parent) {
+    move(position);
+    setCaption(this, caption);
+}
+
+void LinkLabel::mousePressEvent(QMouseEvent* event) {
+    notePress(leftPressed_, event);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (isClickRelease(leftPressed_, this, event)) {
+        emit Click();
+    }
+}
+
+void setCaption(QLabel* label, const QString& caption) {
+    label->setText(caption);
+    if (caption.isEmpty()) {
+        label->resize(6, 12);
+    } else {
+        label->adjustSize();
+    }
+}
+
+}  // namespace tessapak::app
+
+// Form1's chrome: drag, minimise, close, the about window and the link.
+
+namespace tessapak::app {
+
+void Form1::createChrome() {
+    setImage = new ChromeImage(this, QRect(5, 5, 18, 15), QStringLiteral("配置QQ版本"));
+    setImage->setObjectName(QStringLiteral("setImage"));
+    MinButton = new ChromeImage(this, QRect(576, 5, 16, 16), QStringLiteral("最小化"));
+    MinButton->setObjectName(QStringLiteral("MinButton"));
+    UnLoadMain = new ChromeImage(this, QRect(599, 4, 21, 19), QStringLiteral("关闭"));
+    UnLoadMain->setObjectName(QStringLiteral("UnLoadMain"));
+    QQInstallLabel =
+        new LinkLabel(this, QPoint(21, 346), QStringLiteral("Morvena透明皮肤工具下载"));
+    QQInstallLabel->setObjectName(QStringLiteral("QQInstallLabel"));
+    QPalette palette = QQInstallLabel->palette();
+    palette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    QQInstallLabel->setPalette(palette);
+
+    connect(setImage, &ChromeImage::Click, this, &Form1::setImage_Click);
+    connect(MinButton, &ChromeImage::Click, this, &Form1::MinButton_Click);
+    connect(UnLoadMain, &ChromeImage::Click, this, &Form1::UnLoadMain_Click);
+    connect(QQInstallLabel, &LinkLabel::Click, this, &Form1::QQInstallLabel_Click);
+}
+
+void Form1::mousePressEvent(QMouseEvent* event) {
+    if (startWindowDrag(this, event)) {
+        emit moveRequested();
+    }
+}
+
+void Form1::MinButton_Click() {
+    showMinimized();
+}
+
+void Form1::setImage_Click() {
+    if (aboutWindow_ == nullptr) {
+        aboutWindow_ = new about(*platform_.urls);
+    }
+    aboutWindow_->show();
+    aboutWindow_->raise();
+    aboutWindow_->activateWindow();
+}
+
+void Form1::UnLoadMain_Click() {
+    // The unload asked for from code is refused by the close rule; the
+    // program then ends regardless.
+    bool cancel = false;
+    Form_QueryUnload(cancel, kUnloadFromCode);
+    if (!cancel) {
+        close();
+    }
+    endProgram();
+}
+
+// Every window goes, without further close questions, and the event loop ends.
+void Form1::endProgram() {
+    ending_ = true;
+    if (aboutWindow_ != nullptr) {
+        aboutWindow_->close();
+    }
+    close();
+    QCoreApplication::quit();
+}
+
+void Form1::QQInstallLabel_Click() {
+    OpenURL(siteAddress(QStringLiteral("/qq/")));
+}
+
+// Whether a browser took the address is not shown: nothing happens otherwise.
+void Form1::OpenURL(const QString& target) {
+    platform_.urls->open(QUrl(target));
+}
+
+}  // namespace tessapak::app

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QFont>
+#include <QLabel>
+#include <QString>
+#include <QWidget>
+
+class QMouseEvent;
+
+namespace tessapak::app {
+
+// The maker's web site, in the main window's caption and both links.
+inline constexpr char kHost[] = "www.morvena.example";
+
+// "http://" + kHost + path.
+QString siteAddress(const QString& path);
+
+// The default GUI font of a Simplified Chinese desktop: a CJK sans face with
+// a 12-pixel em, which the windows' fixed layout was measured in.
+QFont windowFont();
+
+// Starts the platform's own window move when a press of the left button
+// alone lands on the bare client area of window (not on one of its
+// controls). Returns whether a move was asked for.
+bool startWindowDrag(QWidget* window, const QMouseEvent* event);
+
+// A windowless image control over a background picture: it has no picture
+// of its own, catches the mouse, shows its tool tip and raises Click for a
+// left press and release inside it. Disabled, it gets no mouse at all, so
+// Qt shows the parent's cursor over it.
+class ChromeImage : public QWidget {
+    Q_OBJECT
+
+  public:
+    ChromeImage(QWidget* parent, const QRect& geometry, const QString& toolTip);
+
+  signals:
+    void Click();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool leftPressed_ = false;
+};
+
+// A transparent label that sizes itself to its caption and raises Click like
+// ChromeImage. Presses on it never reach the window, so they never drag it.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    LinkLabel(QWidget* parent, const QPoint& position, const QString& caption);
+
+  signals:
+    void Click();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool leftPressed_ = false;
+};
+
+// Sets a label's caption and sizes the label to it; an empty caption leaves
+// the label at 6 x 12 pixels, the size of an empty auto-sized label.
+void setCaption(QLabel* label, const QString& caption);
+
+}  // namespace tessapak::app

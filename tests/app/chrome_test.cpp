@@ -1,0 +1,185 @@
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+#include "app/about_window.h"
+#include "window_fixture.h"
+
+namespace tessapak::app::testing {
+namespace {
+
+int openAboutWindows() {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<about*>(widget) != nullptr && widget->isVisible()) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class WindowChrome : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        form->show();
+    }
+    // A press and release at a point of a window, delivered as the platform
+    // delivers it: to whatever lies there.
+    static void pressAt(QWidget* window, QPoint point, Qt::MouseButton button) {
+        QTest::mousePress(window->windowHandle(), button, {}, point);
+        QTest::mouseRelease(window->windowHandle(), button, {}, point);
+    }
+};
+
+TEST_F(WindowChrome, OnlyALeftPressOnTheBareAreaMovesTheWindow) {
+    QSignalSpy moves(form.get(), &Form1::moveRequested);
+    pressAt(form.get(), QPoint(300, 40), Qt::RightButton);
+    pressAt(form.get(), QPoint(300, 40), Qt::MiddleButton);
+    pressAt(form.get(), QPoint(42 + 20, 53 + 60), Qt::LeftButton);  // inside the unpack frame
+    pressAt(form.get(), QPoint(42 + 60, 53 + 32), Qt::LeftButton);  // on a caption label
+    pressAt(form.get(), QPoint(30, 350), Qt::LeftButton);           // on the link
+    pressAt(form.get(), QPoint(584, 12), Qt::LeftButton);           // on the minimise image
+    EXPECT_EQ(moves.count(), 0);
+    form->showNormal();
+
+    pressAt(form.get(), QPoint(300, 40), Qt::LeftButton);
+    EXPECT_EQ(moves.count(), 1);
+}
+
+TEST_F(WindowChrome, MinButtonMinimisesAndTheLinkOpensTheQqSection) {
+    click(image("MinButton"));
+    EXPECT_TRUE(form->isMinimized());
+
+    urls.setSucceeds(false);
+    click(control<LinkLabel>("QQInstallLabel"));
+    ASSERT_EQ(urls.opened().size(), 1);
+    EXPECT_EQ(urls.opened()[0], QUrl("http://www.morvena.example/qq/"));
+    EXPECT_TRUE(messages.shown().isEmpty());
+}
+
+TEST_F(WindowChrome, SetImageOpensOneAboutWindowAndAFreshOneAfterClosing) {
+    click(image("setImage"));
+    about* first = form->aboutWindow();
+    ASSERT_NE(first, nullptr);
+    click(image("setImage"));
+    EXPECT_EQ(form->aboutWindow(), first);
+    EXPECT_EQ(openAboutWindows(), 1);
+    EXPECT_EQ(first->parentWidget(), nullptr);
+    EXPECT_EQ(first->size(), QSize(278, 160));
+    EXPECT_TRUE(first->windowFlags() & Qt::FramelessWindowHint);
+
+    click(first->findChild<ChromeImage*>("Image1"));
+    flushDeletes();
+    EXPECT_EQ(form->aboutWindow(), nullptr);
+    EXPECT_EQ(openAboutWindows(), 0);
+    EXPECT_TRUE(form->isVisible());
+
+    click(image("setImage"));
+    EXPECT_NE(form->aboutWindow(), nullptr);
+    EXPECT_EQ(openAboutWindows(), 1);
+}
+
+TEST_F(WindowChrome, TheAboutLinkOpensTheTutorialAndPressesOnItDoNotMoveTheWindow) {
+    click(image("setImage"));
+    about* window = form->aboutWindow();
+    ASSERT_NE(window, nullptr);
+    QSignalSpy moves(window, &about::moveRequested);
+    auto* link = window->findChild<LinkLabel*>("Label2");
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->pos(), QPoint(16, 8));
+    EXPECT_EQ(link->text(), "关于");
+
+    pressAt(window, link->geometry().center(), Qt::LeftButton);
+    ASSERT_EQ(urls.opened().size(), 1);
+    EXPECT_EQ(urls.opened()[0], QUrl("http://www.morvena.example/qq/jiaocheng/2012/192.html"));
+    EXPECT_EQ(moves.count(), 0);
+
+    pressAt(window, QPoint(140, 100), Qt::LeftButton);
+    EXPECT_EQ(moves.count(), 1);
+}
+
+TEST_F(WindowChrome, CharacterKeysCloseTheAboutWindowAndOthersDoNot) {
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_F1, Qt::Key_Shift, Qt::Key_PageDown}) {
+        click(image("setImage"));
+        QTest::keyClick(form->aboutWindow(), key);
+        EXPECT_TRUE(form->aboutWindow()->isVisible()) << key;
+    }
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_A, Qt::Key_7}) {
+        click(image("setImage"));
+        about* window = form->aboutWindow();
+        QTest::keyClick(window, key);
+        flushDeletes();
+        EXPECT_EQ(form->aboutWindow(), nullptr) << key;
+    }
+}
+
+TEST_F(WindowChrome, TheCloseRuleRefusesOnlyUnloadsFromCode) {
+    for (int mode : {0, 2, 3}) {
+        bool cancel = false;
+        form->Form_QueryUnload(cancel, mode);
+        EXPECT_FALSE(cancel) << mode;
+    }
+    bool cancel = false;
+    form->Form_QueryUnload(cancel, kUnloadFromCode);
+    EXPECT_TRUE(cancel);
+}
+
+TEST_F(WindowChrome, ASystemCloseClosesTheMainWindowOnly) {
+    click(image("setImage"));
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_NE(form->aboutWindow(), nullptr);
+    EXPECT_TRUE(form->aboutWindow()->isVisible());
+}
+
+TEST_F(WindowChrome, UnLoadMainEndsTheProgramWithTheAboutWindow) {
+    click(image("setImage"));
+    click(image("UnLoadMain"));
+    flushDeletes();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->aboutWindow(), nullptr);
+    EXPECT_EQ(openAboutWindows(), 0);
+}
+
+TEST_F(WindowChrome, ACloseDuringARunWaitsForItsEndAndTheCloseImageIgnoresClicks) {
+    writeExampleTree("blue");
+    QList<bool> visibleAfterRequest;
+    bool requested = false;
+    PumpRecorder closer([&] {
+        if (!form->isRunning()) {
+            return;
+        }
+        if (!requested) {
+            requested = true;
+            click(image("UnLoadMain"));  // disabled: nothing happens
+            EXPECT_FALSE(form->close());
+            click(image("setImage"));  // still usable while busy
+        }
+        visibleAfterRequest.append(form->isVisible());
+    });
+    closer.start();
+    box("dbText1")->setText(path("blue"));
+    box("dbText2")->setText(path("blue.rdb"));
+
+    click(button("dbbtn"));
+    closer.stop();
+
+    EXPECT_TRUE(requested);
+    EXPECT_FALSE(visibleAfterRequest.isEmpty());
+    EXPECT_FALSE(visibleAfterRequest.contains(false));
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.shown()[0].text, "打包完成！ ");
+    EXPECT_EQ(readFile("blue.rdb").size(), 105);
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_NE(form->aboutWindow(), nullptr);
+    EXPECT_TRUE(form->aboutWindow()->isVisible());
+}
+
+}  // namespace
+}  // namespace tessapak::app::testing

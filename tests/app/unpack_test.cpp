@@ -1,0 +1,144 @@
+#include <QDir>
+#include <QTest>
+
+#include "window_fixture.h"
+
+namespace tessapak::app::testing {
+namespace {
+
+using platform::MessageButtons;
+using platform::MessageIcon;
+
+class UnpackFromTheWindow : public WindowTest {
+  protected:
+    void startUnpack(const QString& archive, const QString& folder) {
+        box("jbText1")->setText(archive);
+        box("jbText2")->setText(folder);
+        click(button("jbbtn"));
+    }
+    void expectOnlyMessage(const QString& text, const QString& title, MessageIcon icon) {
+        ASSERT_EQ(messages.shown().size(), 1);
+        EXPECT_EQ(messages.shown()[0].text, text);
+        EXPECT_EQ(messages.shown()[0].title, title);
+        EXPECT_EQ(messages.shown()[0].icon, icon);
+        EXPECT_EQ(messages.shown()[0].buttons, MessageButtons::Ok);
+    }
+    void expectIdle() {
+        EXPECT_FALSE(form->isRunning());
+        EXPECT_FALSE(snapshot().enabled.contains(false));
+    }
+};
+
+TEST_F(UnpackFromTheWindow, ExtractsATreeWithProgressInOrderWhileBusy) {
+    writeExampleTree("blue");
+    packTree("blue", "skins/blue.rdb");
+    QDir().mkpath(path("out"));
+    recordRun();
+
+    startUnpack(path("skins/blue.rdb"), path("out"));
+
+    EXPECT_EQ(readFile("out/blue/a.txt"), "abc");
+    EXPECT_EQ(readFile("out/blue/img/b.png"), "hi");
+    EXPECT_EQ(jbLabels(pumps),
+              QStringList({"开始解包...", "文件总数: 2 ,正在处理.1", "文件总数: 2 ,正在处理.2"}));
+    EXPECT_TRUE(allBusy(pumps));
+    expectOnlyMessage("解包完成！ ", "成功", MessageIcon::None);
+    ASSERT_EQ(atMessages.size(), 1);
+    EXPECT_EQ(atMessages[0].jbLabel, "完成解包。");
+    EXPECT_TRUE(allBusy(atMessages));
+    expectIdle();
+}
+
+TEST_F(UnpackFromTheWindow, EnterOnTheStartButtonRunsAndNumbersATakenFolder) {
+    writeExampleTree("blue");
+    packTree("blue", "blue.rdb");
+    QDir().mkpath(path("out/blue"));
+    box("jbText1")->setText(path("blue.rdb"));
+    box("jbText2")->setText(path("out"));
+
+    QTest::keyClick(button("jbbtn"), Qt::Key_Return);
+
+    EXPECT_EQ(readFile("out/blue (1)/a.txt"), "abc");
+    expectOnlyMessage("解包完成！ ", "成功", MessageIcon::None);
+}
+
+TEST_F(UnpackFromTheWindow, AnEmptyPathStopsBeforeTheBusyState) {
+    recordRun();
+    box("jbText2")->setText(path("out"));
+    click(button("jbbtn"));
+    expectOnlyMessage("皮肤文件不能为空,请先选择文件！ ", "信息提示", MessageIcon::Exclamation);
+    EXPECT_FALSE(atMessages[0].enabled.contains(false));
+
+    messages.clear();
+    atMessages.clear();
+    box("jbText1")->setText(path("a.rdb"));
+    box("jbText2")->clear();
+    click(button("jbbtn"));
+    expectOnlyMessage("解出目录不能为空！ ", "信息提示", MessageIcon::Exclamation);
+    EXPECT_FALSE(atMessages[0].enabled.contains(false));
+    EXPECT_TRUE(jbLabels(pumps).isEmpty());
+    expectIdle();
+}
+
+TEST_F(UnpackFromTheWindow, AFileThatIsNotAnArchiveLeavesLabelAndDiskAlone) {
+    writeExampleTree("blue");
+    packTree("blue", "blue.rdb");
+    QDir().mkpath(path("out"));
+    startUnpack(path("blue.rdb"), path("out"));
+    messages.clear();
+    writeFile("notes.rdb", "this is not an RDB archive at all");
+
+    startUnpack(path("notes.rdb"), path("out"));
+
+    expectOnlyMessage("无法识别的文件类型！ ", "文件不支持", MessageIcon::Critical);
+    EXPECT_EQ(label("jbLabel")->text(), "完成解包。");
+    EXPECT_FALSE(exists("out/notes"));
+    expectIdle();
+}
+
+TEST_F(UnpackFromTheWindow, ADamagedArchiveFailsBeforeAnythingIsCreated) {
+    writeExampleTree("blue");
+    packTree("blue", "blue.rdb");
+    QByteArray bytes = readFile("blue.rdb");
+    bytes.chop(1);  // the last entry now reaches past the end
+    writeFile("cut.rdb", bytes);
+    QDir().mkpath(path("out"));
+
+    startUnpack(path("cut.rdb"), path("out"));
+
+    expectOnlyMessage("解包失败！ 未知错误 ", "出错", MessageIcon::Critical);
+    EXPECT_TRUE(QDir(path("out")).isEmpty());
+    expectIdle();
+}
+
+TEST_F(UnpackFromTheWindow, AMissingArchiveOrOutputFolderEndsInTheFailureMessage) {
+    startUnpack(path("nowhere.rdb"), path("."));
+    expectOnlyMessage("解包失败！ 未知错误 ", "出错", MessageIcon::Critical);
+    EXPECT_FALSE(exists("nowhere.rdb"));
+
+    messages.clear();
+    writeExampleTree("blue");
+    packTree("blue", "blue.rdb");
+    startUnpack(path("blue.rdb"), path("missing"));
+    expectOnlyMessage("解包失败！ 未知错误 ", "出错", MessageIcon::Critical);
+    EXPECT_FALSE(exists("missing"));
+    expectIdle();
+}
+
+TEST_F(UnpackFromTheWindow, ADisabledStartButtonIgnoresClicks) {
+    writeExampleTree("blue");
+    packTree("blue", "blue.rdb");
+    QDir().mkpath(path("out"));
+    box("jbText1")->setText(path("blue.rdb"));
+    box("jbText2")->setText(path("out"));
+    form->DisableControls();
+
+    click(button("jbbtn"));
+    QTest::keyClick(button("jbbtn"), Qt::Key_Return);
+
+    EXPECT_TRUE(messages.shown().isEmpty());
+    EXPECT_FALSE(exists("out/blue"));
+}
+
+}  // namespace
+}  // namespace tessapak::app::testing
