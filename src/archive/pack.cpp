@@ -102,15 +102,26 @@ class ArchiveFile {
             return;
         }
         flush();
-        bool readFailed = false;
-        got = io::copyRange(source, -1, fd_.get(), size, scratch_.get(), readFailed);
-        if (got < 0) {
-            if (readFailed) {
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
-                         "cannot read the file", errno);
+        // In steps, so that writeback of one step overlaps the copy of the next.
+        got = 0;
+        while (got < size) {
+            const std::int64_t step = std::min(size - got, kWritebackStep);
+            bool readFailed = false;
+            const std::int64_t copied =
+                io::copyRange(source, -1, fd_.get(), step, scratch_.get(), readFailed);
+            if (copied < 0) {
+                if (readFailed) {
+                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
+                             "cannot read the file", errno);
+                }
+                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                         "cannot write " + sourcePath.string() + " into the archive", errno);
             }
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot write " + sourcePath.string() + " into the archive", errno);
+            got += copied;
+            advance(copied);
+            if (copied < step) {
+                break;  // the file ended early
+            }
         }
         unsigned char extra;
         const std::int64_t more = io::readSome(source, &extra, 1);
@@ -119,7 +130,6 @@ class ArchiveFile {
                      "cannot read the file", errno);
         }
         checkLength(got + more, size, sourcePath);
-        advance(got);
     }
 
     void commit() {
@@ -201,13 +211,14 @@ fs::path temporaryPathFor(const fs::path& output) {
     // with a hash of the whole name so that it stays unique.
     constexpr std::size_t kNameLimit = 255;
     constexpr std::string_view kSuffix = ".tessapak-part";
-    const std::string& base = output.filename().native();
+    const std::string base = output.filename().native();
     std::string name = ".";
     if (1 + base.size() + kSuffix.size() <= kNameLimit) {
         name += base;
     } else {
         name += base.substr(0, 200);
-        name += "-" + std::to_string(std::hash<std::string>{}(base));
+        name += '-';
+        name += std::to_string(std::hash<std::string>{}(base));
     }
     name += kSuffix;
     fs::path temporary = output;
