@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QPalette>
 #include <QRegion>
 #include <array>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "controls/xp_button/rendering.h"
 #include "controls/xp_button/xp_button.h"
 #include "graphics/color.h"
 #include "xp_button_test_access.h"
@@ -264,6 +267,17 @@ TEST(DrawButtonCaption, IsDrawnInForeColorOrInTheDisabledGrey) {
     drawn.button().setEnabled(false);
     EXPECT_EQ(countPixels(drawn.image(), hexColor(0xFF0000), inside), 0);
     EXPECT_GT(countPixels(drawn.image(), hexColor(0xC9C7BA), inside), 10);
+}
+
+TEST(DrawButtonCaption, ResolvesASystemColourThroughThePalette) {
+    QPalette palette = QApplication::palette();
+    const QPalette saved = palette;
+    palette.setColor(QPalette::Active, QPalette::ButtonText, QColor(0x12, 0x80, 0x34));
+    QApplication::setPalette(palette);
+    EXPECT_EQ(hex(resolveSystemColor(0x80000012u)), "#128034");
+    EXPECT_EQ(resolveSystemColor(0x00123456u), 0x00123456u);
+    EXPECT_EQ(resolveSystemColor(0x80001234u), 0x80001234u) << "an unknown index stays as it is";
+    QApplication::setPalette(saved);
 }
 
 // Dots sit on row 2 at x = 3, 5, ...; (4, 2) stays the ring's inner top line.

@@ -1,5 +1,8 @@
 #include "controls/xp_button/rendering.h"
 
+#include <QApplication>
+#include <QPalette>
+
 #include "controls/xp_button/caption_icon.h"
 #include "controls/xp_button/xp_button.h"
 #include "graphics/gradient.h"
@@ -18,6 +21,36 @@ const ColorSet* colorSetFor(std::int32_t colorStyle) {
         return &kXpSilverColors;
     }
     return nullptr;
+}
+
+std::uint32_t resolveSystemColor(std::uint32_t colour) {
+    if ((colour & 0xFF000000u) != 0x80000000u) {
+        return colour;
+    }
+    struct SystemColor {
+        std::uint32_t index;
+        QPalette::ColorGroup group;
+        QPalette::ColorRole role;
+    };
+    // The system colours a caption is likely to be given.
+    static constexpr SystemColor kSystemColors[] = {
+        {0x05, QPalette::Active, QPalette::Base},        // window
+        {0x08, QPalette::Active, QPalette::WindowText},  // window text
+        {0x0D, QPalette::Active, QPalette::Highlight},   // highlight
+        {0x0E, QPalette::Active, QPalette::HighlightedText},
+        {0x0F, QPalette::Active, QPalette::Button},       // button face
+        {0x11, QPalette::Disabled, QPalette::Text},       // grey text
+        {0x12, QPalette::Active, QPalette::ButtonText},   // button text
+        {0x17, QPalette::Active, QPalette::ToolTipText},  // info text
+        {0x18, QPalette::Active, QPalette::ToolTipBase},  // info background
+    };
+    const std::uint32_t index = colour & 0x00FFFFFFu;
+    for (const SystemColor& system : kSystemColors) {
+        if (system.index == index) {
+            return graphics::fromQColor(QApplication::palette().color(system.group, system.role));
+        }
+    }
+    return colour;
 }
 
 std::array<RingLine, 8> ringLines(int W, int H) {
@@ -109,7 +142,7 @@ void XPButton::DrawButton() {
 
         // 7. and 8. Icon, then the caption over everything else.
         PaintIcon(surface_, record_, imgIcon, imgMask, imgDis);
-        surface_.setForeColor(record_.ForeColor);
+        surface_.setForeColor(resolveSystemColor(record_.ForeColor));
         PrintCaption(surface_, record_.Caption, record_.CaptionAlignment);
     }
 

@@ -90,6 +90,11 @@ inline constexpr std::uint32_t kDisabledCaption = hexColor(0xC9C7BA);
 // The face gradient runs top to bottom.
 inline constexpr std::int32_t kFaceDirection = 1;
 
+// A colour as the caption is drawn in it: 0x80000000 plus an index names a
+// system colour, which is looked up in the application's palette; any other
+// value is a plain 0x00BBGGRR colour and comes back unchanged.
+std::uint32_t resolveSystemColor(std::uint32_t colour);
+
 // The colour set of a ColorStyle value, tested 1, then 3, then 2; nullptr for
 // any other value, which draws no face at all.
 const ColorSet* colorSetFor(std::int32_t colorStyle);
