@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <unordered_set>
 
 #include "archive/archive_error.h"
@@ -23,6 +24,28 @@ constexpr std::int64_t kDirectCopyThreshold = io::kCopyBufferSize / 2;
 
 std::string entryLabel(std::size_t index, const std::u16string& name) {
     return "entry " + std::to_string(index + 1) + " (" + displayName(name) + ")";
+}
+
+// Names past the host's limits would fail halfway through a run, after
+// other files were written; they are refused with the rest of the checks.
+bool fitsHostLimits(const std::string& relative) {
+    constexpr std::size_t kComponentLimit = NAME_MAX;
+    constexpr std::size_t kPathLimit = PATH_MAX - 1;
+    if (relative.size() > kPathLimit) {
+        return false;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t slash = relative.find('/', start);
+        const std::size_t end = slash == std::string::npos ? relative.size() : slash;
+        if (end - start > kComponentLimit) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            return true;
+        }
+        start = slash + 1;
+    }
 }
 
 [[noreturn]] void damaged(ErrorCause cause, const fs::path& path, const std::string& detail) {
@@ -256,6 +279,11 @@ void ArchiveReader::readDirectory() {
         }
         fileNames.insert(entry.Name);
         hostNames.push_back(*hostPathFor(entry.Name));
+        if (!fitsHostLimits(hostNames.back().native())) {
+            throw ArchiveError(
+                ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
+                entryLabel(i, entry.Name) + ": the name is too long for a file on this system");
+        }
     }
     // "a" as a file and "a\b" would need "a" to be both; catching it here
     // keeps a doomed run from creating anything.

@@ -282,6 +282,19 @@ TEST_F(Rejection, EveryUnsafeNameEvenAfterSafeEntries) {
     EXPECT_FALSE(fs::exists(dir.path().parent_path() / "evil.txt"));
 }
 
+TEST_F(Rejection, ANameTooLongForTheHostFileSystem) {
+    RawArchive raw = twoFiles();
+    raw.entries.emplace_back(u"img\\" + std::u16string(256, u'n'), "x");
+    rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
+    raw = twoFiles();
+    std::u16string deep;
+    for (int i = 0; i < 600; ++i) {  // 4,200 bytes
+        deep += u"folder\\";
+    }
+    raw.entries.emplace_back(deep + u"x", "x");
+    rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
+}
+
 TEST_F(Rejection, ANameUsedForAFileAndAFolder) {
     RawArchive raw;
     raw.entries = {{u"img", "a file"}, {u"img\\b.png", "hi"}};
