@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "archive/archive_error.h"
@@ -60,9 +62,7 @@ class Walker {
               const std::filesystem::path& badFolder) {
         std::vector<Item> files;
         std::vector<Item> folders;
-        if (!list(folder.get(), files, folders)) {
-            return;
-        }
+        list(folder.get(), hostPath, files, folders);
         std::sort(files.begin(), files.end(),
                   [](const Item& a, const Item& b) { return comesBefore(a.units, b.units); });
         std::sort(folders.begin(), folders.end(),
@@ -92,11 +92,14 @@ class Walker {
         for (Item& sub : folders) {
             io::Fd fd(::openat(folder.get(), sub.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (!fd) {
-                continue;  // a folder that cannot be opened contributes nothing
+                if (errno == ENOENT || errno == ELOOP) {
+                    continue;  // vanished since the listing, or a loop of links
+                }
+                cannotList(hostPath / sub.name, errno);
             }
             struct stat st;
             if (::fstat(fd.get(), &st) != 0) {
-                continue;
+                cannotList(hostPath / sub.name, errno);
             }
             const FileId id{st.st_dev, st.st_ino};
             if (std::find(onPath_.begin(), onPath_.end(), id) != onPath_.end()) {
@@ -122,17 +125,34 @@ class Walker {
 
     // Reads the whole listing of one folder before anything below it is
     // opened, so that only one listing is open at a time.
-    bool list(int folderFd, std::vector<Item>& files, std::vector<Item>& folders) {
+    // A folder whose files cannot all be seen ends the run: an archive
+    // without them would pass for a complete one.
+    [[noreturn]] static void cannotList(const std::filesystem::path& path, int err) {
+        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, path, "cannot list the folder",
+                 err);
+    }
+
+    void list(int folderFd, const std::filesystem::path& hostPath, std::vector<Item>& files,
+              std::vector<Item>& folders) {
         const int listingFd = ::dup(folderFd);
         if (listingFd < 0) {
-            return false;
+            cannotList(hostPath, errno);
         }
-        DIR* dir = ::fdopendir(listingFd);
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listingFd), ::closedir);
         if (!dir) {
+            const int err = errno;
             ::close(listingFd);
-            return false;
+            cannotList(hostPath, err);
         }
-        while (const dirent* entry = ::readdir(dir)) {
+        while (true) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir.get());
+            if (!entry) {
+                if (errno != 0) {
+                    cannotList(hostPath, errno);
+                }
+                break;
+            }
             const char* name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
                 continue;
@@ -147,7 +167,11 @@ class Walker {
                 // walked, a link to a file is packed as that file.
                 struct stat st;
                 if (::fstatat(folderFd, name, &st, 0) != 0) {
-                    continue;  // vanished, or a dangling link
+                    if (errno == ENOENT || errno == ELOOP || errno == ENOTDIR) {
+                        continue;  // vanished, a dangling link, or a loop of links
+                    }
+                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, hostPath / name,
+                             "cannot read what kind of file this is", errno);
                 }
                 if (S_ISDIR(st.st_mode)) {
                     isFolder = true;
@@ -176,8 +200,6 @@ class Walker {
             item.size = size;
             (isFolder ? folders : files).push_back(std::move(item));
         }
-        ::closedir(dir);
-        return true;
     }
 
     bool isExcluded(const FileId& id) const {

@@ -28,7 +28,9 @@ struct PackList {
 // each of them, are left out (recognised by identity, whatever the spelling),
 // so that an output archive inside folder is never packed into itself.
 // A name the format cannot hold throws ArchiveError (NameNotRepresentable).
-// A folder that cannot be listed contributes nothing.
+// A folder path that names no folder contributes nothing; a folder inside
+// it that cannot be opened or listed throws ArchiveError (FileSystem /
+// CannotOpen), so that no archive passes for complete without its files.
 void ListFiles(const std::filesystem::path& folder, PackList& list,
                const std::vector<std::filesystem::path>& excluded = {});
 

@@ -1,8 +1,11 @@
 // The folder walk: which files it lists, in which order, and what it sums.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <optional>
 
 #include "archive/archive_error.h"
 #include "archive/folder_walk.h"
@@ -155,6 +158,47 @@ TEST(WalkExclusions, TheOutputArchiveAndItsTemporaryFileAreLeftOut) {
     const fs::path output = dir.path() / "." / "blue.rdb";
     EXPECT_EQ(walk(dir.path(), {output}), (std::vector<std::u16string>{u"a.txt"}));
     EXPECT_EQ(walk(dir.path(), excludedPathsFor(output)), (std::vector<std::u16string>{u"a.txt"}));
+}
+
+TEST(WalkFailures, AFolderThatCannotBeOpenedEndsTheWalkInsteadOfBeingLeftOut) {
+    TempDir dir;
+    fs::path deep = dir / "root";
+    for (int i = 0; i < 20; ++i) {
+        deep /= "d" + std::to_string(i);
+    }
+    writeFile(deep / "f", "");
+    // With only a few descriptors left the deeper folders cannot be opened;
+    // unlike a permission, this holds for root too.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    const auto used = std::distance(fs::directory_iterator("/proc/self/fd"), {});
+    rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(used + 4);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    PackList list;
+    std::optional<ArchiveError> error;
+    try {
+        ListFiles(dir / "root", list);
+    } catch (const ArchiveError& e) {
+        error = e;
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->kind(), ErrorKind::FileSystem);
+    EXPECT_EQ(error->cause(), ErrorCause::CannotOpen);
+    EXPECT_EQ(error->path().string().rfind((dir / "root/d0").string(), 0), 0u) << error->what();
+}
+
+TEST(WalkFailures, AFolderThatCannotBeListedEndsTheWalk) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind root";
+    }
+    TempDir dir;
+    writeFile(dir / "root/locked/f", "");
+    fs::permissions(dir / "root/locked", fs::perms::none);
+    PackList list;
+    EXPECT_THROW(ListFiles(dir / "root", list), ArchiveError);
+    fs::permissions(dir / "root/locked", fs::perms::owner_all);
 }
 
 TEST(WalkNames, AFileNameWithABackslashEndsTheWalkNamingTheFile) {
