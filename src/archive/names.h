@@ -10,7 +10,8 @@ namespace tessapak::archive {
 // The one place where stored names meet host paths: "\" <-> the host's
 // separator, UTF-16 code units <-> UTF-8 on POSIX hosts, wide paths on Windows.
 
-// Host path of a stored name below target, or nothing when the name is unsafe.
+// Relative host path of a stored name, to be joined below the target folder,
+// or nothing when the name is unsafe.
 // A name is unsafe when it is empty, has an empty component, a component "." or
 // "..", starts with "\" or a drive, contains ":" or a control character, holds
 // a host separator other than "\", or holds an unpaired surrogate.
