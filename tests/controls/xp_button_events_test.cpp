@@ -107,13 +107,12 @@ TEST_F(XPButtonEvents, DoubleClickRaisesOneClickAndOneDoubleClick) {
     const QPoint centre(47, 12);
     QTest::mousePress(&button_, Qt::LeftButton, {}, centre);
     QTest::mouseRelease(&button_, Qt::LeftButton, {}, centre);
-    // Qt's second click: a press, then the double click, then the release.
-    QTest::mousePress(&button_, Qt::LeftButton, {}, centre);
+    // Qt's second click: the double click in place of the press, then the release.
     QTest::mouseDClick(&button_, Qt::LeftButton, {}, centre);
     QTest::mouseRelease(&button_, Qt::LeftButton, {}, centre);
 
-    EXPECT_EQ(events_, Events({"MouseDown 1", "MouseUp 1 [pressed]", "Click", "MouseDown 1",
-                               "DoubleClick [pressed]", "MouseUp 1 [pressed]"}));
+    EXPECT_EQ(events_,
+              Events({"MouseDown 1", "MouseUp 1 [pressed]", "Click", "DoubleClick", "MouseUp 1"}));
     EXPECT_FALSE(button_.record().IsPressed);
 }
 

@@ -564,10 +564,11 @@ void XPButton::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// Qt sends the second press of a double click as a press and then a double
-// click: MouseDown, MouseUp, Click, MouseDown, DoubleClick, MouseUp. The
-// double click takes the place of that press's click, so the release after it
-// raises no second Click. Only the left button double-clicks, as it alone clicks.
+// Qt delivers the second press of a double click as the double click alone,
+// as the host does: MouseDown, MouseUp, Click, DoubleClick, MouseUp. The
+// release after it is no click, so a double click raises one Click and one
+// DoubleClick, and the second press does not show the pressed face. Only the
+// left button double-clicks, as it alone clicks.
 void XPButton::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
     if (event->button() != Qt::LeftButton) {
