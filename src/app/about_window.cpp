@@ -22,6 +22,11 @@ about::about(platform::UrlOpener& urls)
 
     Label2 = new LinkLabel(this, QPoint(16, 8), QStringLiteral("关于"));
     Label2->setObjectName(QStringLiteral("Label2"));
+    // The caption lies on the title strip, over the same word in the picture.
+    QPalette palette = Label2->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    Label2->setPalette(palette);
+    Label2->setForegroundRole(QPalette::WindowText);
     Image1 = new ChromeImage(this, QRect(252, 5, 22, 15), QStringLiteral("关闭"));
     Image1->setObjectName(QStringLiteral("Image1"));
     connect(Label2, &LinkLabel::Click, this, &about::Label2_Click);

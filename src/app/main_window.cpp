@@ -41,18 +41,12 @@ using platform::MessageIcon;
 namespace {
 
 const QColor kBackColor(0xE0, 0xE0, 0xE0);
-const QColor kFrameColor(0xFF, 0xFF, 0xFF);
 const QColor kPathBoxColor(0xE0, 0xE0, 0xE0);
 
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption,
                      const QRect& geometry) {
-    auto* frame = new QGroupBox(caption, parent);
+    auto* frame = new PanelFrame(parent, caption, geometry);
     frame->setObjectName(QLatin1String(name));
-    frame->setGeometry(geometry);
-    QPalette palette = frame->palette();
-    palette.setColor(QPalette::Window, kFrameColor);
-    frame->setPalette(palette);
-    frame->setAutoFillBackground(true);
     return frame;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QUrl>
 #include <QWindow>
 
@@ -94,6 +95,33 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (isClickRelease(leftPressed_, this, event)) {
         emit Click();
     }
+}
+
+PanelFrame::PanelFrame(QWidget* parent, const QString& caption, const QRect& geometry)
+    : QGroupBox(caption, parent) {
+    setGeometry(geometry);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+    setAutoFillBackground(true);
+}
+
+void PanelFrame::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int line = metrics.height() / 2;
+    const QRect box = rect().adjusted(0, line, -1, -1);
+    // Etched: a grey line with a white one just inside it.
+    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.setPen(Qt::white);
+    painter.drawRect(box.adjusted(1, 1, 0, 0));
+
+    const int textWidth = metrics.horizontalAdvance(title());
+    const QRect titleRect(8, 0, textWidth + 4, metrics.height());
+    painter.fillRect(titleRect, palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(titleRect, Qt::AlignCenter, title());
 }
 
 void setCaption(QLabel* label, const QString& caption) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QGroupBox>
 #include <QLabel>
 #include <QString>
 #include <QWidget>
@@ -62,6 +63,18 @@ class LinkLabel : public QLabel {
 
   private:
     bool leftPressed_ = false;
+};
+
+// A frame as the host draws one: a white panel with a thin etched border
+// whose caption sits on the border's top line at the left.
+class PanelFrame : public QGroupBox {
+    Q_OBJECT
+
+  public:
+    PanelFrame(QWidget* parent, const QString& caption, const QRect& geometry);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // Sets a label's caption and sizes the label to it; an empty caption leaves
