@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/about_window.h"
@@ -138,9 +139,17 @@ TEST_F(WindowChrome, ASystemCloseClosesTheMainWindowOnly) {
     EXPECT_TRUE(form->aboutWindow()->isVisible());
 }
 
-TEST_F(WindowChrome, UnLoadMainEndsTheProgramWithTheAboutWindow) {
+TEST_F(WindowChrome, UnLoadMainEndsTheEventLoopAndTakesTheAboutWindowWithIt) {
     click(image("setImage"));
-    click(image("UnLoadMain"));
+    // Only a guard: it fires only when the program fails to end.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(10000);
+    QTimer::singleShot(0, form.get(), [this] { click(image("UnLoadMain")); });
+
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+
     flushDeletes();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->aboutWindow(), nullptr);
