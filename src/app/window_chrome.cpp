@@ -124,11 +124,57 @@ void PanelFrame::paintEvent(QPaintEvent* /*event*/) {
     painter.drawText(titleRect, Qt::AlignCenter, title());
 }
 
+namespace {
+
+// True when every digit of the font has the same advance, as in most UI
+// faces; then swapping digits never changes a text's width.
+bool hasTabularDigits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int zero = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) != zero) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The progress lines differ from one file to the next only in digits; with
+// tabular digits such a change keeps the size that adjustSize gave before,
+// and measuring the text again for every file would cost more than the
+// repaint itself.
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool keepsItsWidth(const QLabel* label, const QString& before, const QString& after) {
+    if (before.size() != after.size() || before.isEmpty()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        if (before[i] != after[i] && !(isAsciiDigit(before[i]) && isAsciiDigit(after[i]))) {
+            return false;
+        }
+    }
+    static QFont checkedFont;
+    static bool tabular = false;
+    static bool checked = false;
+    if (!checked || label->font() != checkedFont) {
+        checkedFont = label->font();
+        tabular = hasTabularDigits(checkedFont);
+        checked = true;
+    }
+    return tabular;
+}
+
+}  // namespace
+
 void setCaption(QLabel* label, const QString& caption) {
+    const QString before = label->text();
     label->setText(caption);
     if (caption.isEmpty()) {
         label->resize(6, 12);
-    } else {
+    } else if (!keepsItsWidth(label, before, caption)) {
         label->adjustSize();
     }
 }

@@ -67,6 +67,22 @@ TEST_F(PackFromTheWindow, WritesTheWorkedExampleWithProgressInOrderWhileBusy) {
     EXPECT_FALSE(snapshot().enabled.contains(false));
 }
 
+TEST_F(PackFromTheWindow, TheStatusLineFitsItsTextAtEveryFile) {
+    for (int i = 0; i < 12; ++i) {
+        writeFile(QStringLiteral("many/f%1.txt").arg(i, 2, 10, QLatin1Char('0')), "x");
+    }
+    recordRun();
+    startPack(path("many"), path("many.rdb"));
+
+    const QStringList seen = dbLabels(pumps);
+    ASSERT_EQ(seen.size(), 13);
+    EXPECT_EQ(seen[9], "文件总数: 12 ,正在处理.9");
+    EXPECT_EQ(seen[12], "文件总数: 12 ,正在处理.12");
+    for (const Snapshot& shot : pumps) {
+        EXPECT_TRUE(shot.labelsFit) << shot.dbLabel.toStdString();
+    }
+}
+
 TEST_F(PackFromTheWindow, EmptyPathsStopBeforeTheBusyState) {
     recordRun();
     box("dbText2")->setText(path("x.rdb"));

@@ -69,6 +69,11 @@ Snapshot WindowTest::snapshot() const {
     shot.enabled.append(image("UnLoadMain")->isEnabled());
     shot.visible = form->isVisible();
     shot.running = form->isRunning();
+    const auto fits = [](const QLabel* line) {
+        return line->text().isEmpty() ? line->size() == QSize(6, 12)
+                                      : line->size() == line->sizeHint();
+    };
+    shot.labelsFit = fits(label("jbLabel")) && fits(label("dbLabel"));
     return shot;
 }
 

@@ -60,6 +60,7 @@ struct Snapshot {
     QList<bool> enabled;  // the seven busy-state controls, in their order
     bool visible = false;
     bool running = false;
+    bool labelsFit = false;  // both status lines at the size of their text
 };
 
 // A real Form1 with scripted dialogs, message boxes and browser, and a
