@@ -38,6 +38,22 @@ std::string withThousands(std::int64_t value) {
     return digits;
 }
 
+// A listed file, named in full only when something went wrong with it.
+struct SourceName {
+    const fs::path& root;
+    const std::u16string& name;
+    fs::path path() const { return root / *hostPathFor(name); }
+};
+
+[[noreturn]] void openFailed(const SourceName& source, int err) {
+    if (err == ENOENT || err == ENOTDIR) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, source.path(),
+                           "the file vanished after the folder was listed");
+    }
+    io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, source.path(), "cannot open the file",
+             err);
+}
+
 // The archive under construction: a temporary file that disappears unless
 // commit() puts it in place of the output.
 class ArchiveFile {
@@ -83,7 +99,7 @@ class ArchiveFile {
     }
 
     // Copies exactly size bytes of the open source file, which must end there.
-    void copyFile(int source, std::int64_t size, const fs::path& sourcePath) {
+    void copyFile(int source, std::int64_t size, const SourceName& sourceName) {
         std::int64_t got;
         if (size < kDirectCopyThreshold) {
             // Read straight into the output buffer; asking for one byte more
@@ -94,10 +110,10 @@ class ArchiveFile {
             }
             got = io::readSome(source, buffer_.get() + used_, want);
             if (got < 0) {
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
+                io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
                          "cannot read the file", errno);
             }
-            checkLength(got, size, sourcePath);
+            checkLength(got, size, sourceName);
             used_ += static_cast<std::size_t>(got);
             return;
         }
@@ -111,11 +127,11 @@ class ArchiveFile {
                 io::copyRange(source, -1, fd_.get(), step, scratch_.get(), readFailed);
             if (copied < 0) {
                 if (readFailed) {
-                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
+                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
                              "cannot read the file", errno);
                 }
                 io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                         "cannot write " + sourcePath.string() + " into the archive", errno);
+                         "cannot write " + sourceName.path().string() + " into the archive", errno);
             }
             got += copied;
             advance(copied);
@@ -126,10 +142,10 @@ class ArchiveFile {
         unsigned char extra;
         const std::int64_t more = io::readSome(source, &extra, 1);
         if (more < 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourcePath,
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
                      "cannot read the file", errno);
         }
-        checkLength(got + more, size, sourcePath);
+        checkLength(got + more, size, sourceName);
     }
 
     void commit() {
@@ -150,9 +166,9 @@ class ArchiveFile {
     }
 
   private:
-    static void checkLength(std::int64_t got, std::int64_t size, const fs::path& sourcePath) {
+    static void checkLength(std::int64_t got, std::int64_t size, const SourceName& sourceName) {
         if (got != size) {
-            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, sourcePath,
+            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, sourceName.path(),
                                std::string("the file ") + (got < size ? "became shorter" : "grew") +
                                    " after the folder was listed (" + withThousands(size) +
                                    " bytes listed)");
@@ -300,21 +316,36 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         offset += list.FileSizes[i];
     }
 
+    // Files of one folder are consecutive in the list, so each is opened
+    // relative to its folder, which is opened once.
     const auto total64 = static_cast<std::int64_t>(count);
+    std::u16string currentFolder;
+    io::Fd folderFd;
     for (std::size_t i = 0; i < count; ++i) {
         if (progress) {
             progress(static_cast<std::int64_t>(i) + 1, total64);
         }
-        const fs::path source = root / *hostPathFor(list.FileNames[i]);
-        // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
-        io::Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-        if (!fd) {
-            if (errno == ENOENT) {
-                throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, source,
-                                   "the file vanished after the folder was listed");
+        const std::u16string& name = list.FileNames[i];
+        const SourceName source{root, name};
+        const std::size_t cut = name.rfind(u'\\');
+        const std::u16string_view folder = cut == std::u16string::npos
+                                               ? std::u16string_view()
+                                               : std::u16string_view(name).substr(0, cut);
+        if (!folderFd || folder != currentFolder) {
+            currentFolder.assign(folder);
+            const fs::path folderPath = folder.empty() ? root : root / *hostPathFor(currentFolder);
+            folderFd = io::Fd(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!folderFd) {
+                openFailed(source, errno);
             }
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, source, "cannot open the file",
-                     errno);
+        }
+        const std::string leaf =
+            *utf16ToUtf8(cut == std::u16string::npos ? std::u16string_view(name)
+                                                     : std::u16string_view(name).substr(cut + 1));
+        // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
+        io::Fd fd(::openat(folderFd.get(), leaf.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        if (!fd) {
+            openFailed(source, errno);
         }
         archive.copyFile(fd.get(), list.FileSizes[i], source);
     }

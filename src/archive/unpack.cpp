@@ -60,7 +60,6 @@ struct ArchiveReader::State {
     std::int64_t length = 0;
     RdbHeader header;
     std::vector<RdbEntry> entries;
-    std::vector<fs::path> hostNames;  // relative host paths, one per entry
     std::int64_t dataStart = 0;
     bool directoryRead = false;
 
@@ -174,7 +173,6 @@ void ArchiveReader::readDirectory() {
     State& s = *state_;
     const fs::path& path = s.path;
     s.entries.clear();
-    s.hostNames.clear();
     s.directoryRead = false;
 
     if (s.length < static_cast<std::int64_t>(kHeaderSize)) {
@@ -235,9 +233,6 @@ void ArchiveReader::readDirectory() {
     }
 
     std::vector<RdbEntry> entries(static_cast<std::size_t>(header.EntryCount));
-    std::vector<fs::path> hostNames;
-    hostNames.reserve(entries.size());
-    std::unordered_set<std::u16string> fileNames;
     std::unordered_set<std::u16string> folderNames;
     std::size_t pos = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -277,9 +272,7 @@ void ArchiveReader::readDirectory() {
                 folderNames.insert(entry.Name.substr(0, k));
             }
         }
-        fileNames.insert(entry.Name);
-        hostNames.push_back(*hostPathFor(entry.Name));
-        if (!fitsHostLimits(hostNames.back().native())) {
+        if (!fitsHostLimits(hostPathFor(entry.Name)->native())) {
             throw ArchiveError(
                 ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
                 entryLabel(i, entry.Name) + ": the name is too long for a file on this system");
@@ -297,7 +290,6 @@ void ArchiveReader::readDirectory() {
 
     s.header = header;
     s.entries = std::move(entries);
-    s.hostNames = std::move(hostNames);
     s.dataStart = dirEnd;
     s.directoryRead = true;
 }
@@ -350,7 +342,8 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
             progress(static_cast<std::int64_t>(i) + 1, total);
         }
         const RdbEntry& entry = s.entries[i];
-        const std::string& relative = s.hostNames[i].native();
+        const fs::path host = *hostPathFor(entry.Name);
+        const std::string& relative = host.native();
         for (std::size_t slash = relative.find('/'); slash != std::string::npos;
              slash = relative.find('/', slash + 1)) {
             std::string folder = relative.substr(0, slash);
