@@ -1,7 +1,10 @@
 // Packing a generated tree and unpacking the archive gives back every listed
 // file at the same path with the same bytes.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <random>
 
@@ -75,6 +78,48 @@ TEST(RoundTrip, AnArchiveUnpackedAndPackedAgainIsTheSameArchive) {
     const fs::path target = unpackArchive(dir / "skin.rdb", dir.path());
     packFolder(target, dir / "again.rdb");
     EXPECT_TRUE(readFile(dir / "skin.rdb") == readFile(dir / "again.rdb"));
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(Memory, ALargeFileIsCopiedThroughABoundedBufferBothWays) {
+    TempDir dir;
+    constexpr std::int64_t kSize = std::int64_t{96} << 20;
+    fs::create_directory(dir / "skin");
+    {
+        // Sparse, so that making it costs neither time nor memory; a few
+        // marks show that the right bytes arrive.
+        const int fd = ::open((dir / "skin/big.bin").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, kSize), 0);
+        ASSERT_EQ(::pwrite(fd, "head", 4, 0), 4);
+        ASSERT_EQ(::pwrite(fd, "middle", 6, kSize / 2), 6);
+        ASSERT_EQ(::pwrite(fd, "tail", 4, kSize - 4), 4);
+        ::close(fd);
+    }
+    writeFile(dir / "skin/small.txt", "small");
+    const long before = peakResidentKiB();
+    packFolder(dir / "skin", dir / "big.rdb");
+    const fs::path target = unpackArchive(dir / "big.rdb", dir.path());
+    // Holding the file in memory would add 96 MiB at least.
+    EXPECT_LT(peakResidentKiB() - before, 16 * 1024);
+
+    ASSERT_EQ(fs::file_size(target / "big.bin"), static_cast<std::uintmax_t>(kSize));
+    const int fd = ::open((target / "big.bin").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char mark[6] = {};
+    EXPECT_EQ(::pread(fd, mark, 4, 0), 4);
+    EXPECT_EQ(std::string(mark, 4), "head");
+    EXPECT_EQ(::pread(fd, mark, 6, kSize / 2), 6);
+    EXPECT_EQ(std::string(mark, 6), "middle");
+    EXPECT_EQ(::pread(fd, mark, 4, kSize - 4), 4);
+    EXPECT_EQ(std::string(mark, 4), "tail");
+    ::close(fd);
+    EXPECT_EQ(readFile(target / "small.txt"), "small");
 }
 
 }  // namespace
