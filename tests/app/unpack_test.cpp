@@ -62,6 +62,22 @@ TEST_F(UnpackFromTheWindow, EnterOnTheStartButtonRunsAndNumbersATakenFolder) {
     expectOnlyMessage("解包完成！ ", "成功", MessageIcon::None);
 }
 
+TEST_F(UnpackFromTheWindow, ChineseNamesInPathsAndEntriesGoBothWays) {
+    writeFile("皮肤/蓝色/图片/按钮.png", "png");
+    writeFile("皮肤/蓝色/说明.txt", "txt");
+    QDir().mkpath(path("解出"));
+
+    box("dbText1")->setText(path("皮肤/蓝色"));
+    box("dbText2")->setText(path("皮肤/蓝色"));
+    click(button("dbbtn"));
+    startUnpack(path("皮肤/蓝色.rdb"), path("解出"));
+
+    ASSERT_EQ(messages.shown().size(), 2);
+    EXPECT_EQ(messages.shown()[1].text, "解包完成！ ");
+    EXPECT_EQ(readFile("解出/蓝色/图片/按钮.png"), "png");
+    EXPECT_EQ(readFile("解出/蓝色/说明.txt"), "txt");
+}
+
 TEST_F(UnpackFromTheWindow, AnEmptyPathStopsBeforeTheBusyState) {
     recordRun();
     box("jbText2")->setText(path("out"));
