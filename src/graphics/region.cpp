@@ -50,8 +50,18 @@ std::vector<RowSpan> roundRectSpans(std::int32_t left, std::int32_t top, std::in
 
 QRegion CreateRoundRectRgn(std::int32_t left, std::int32_t top, std::int32_t right,
                            std::int32_t bottom, std::int32_t w, std::int32_t h) {
+    // gdi32 makes this region one pixel smaller at the right and the bottom
+    // than the box it is given, so that CreateRoundRectRgn(0, 0, W, H) ends on
+    // the outline that RoundRect(0, 0, W - 1, H - 1) draws: the outline is the
+    // region's rim and no face shows outside it.
+    const std::int64_t l = std::min(left, right);
+    const std::int64_t t = std::min(top, bottom);
+    const std::int64_t r = std::max<std::int64_t>(std::int64_t{std::max(left, right)} - 1, l);
+    const std::int64_t b = std::max<std::int64_t>(std::int64_t{std::max(top, bottom)} - 1, t);
     QRegion region;
-    const std::vector<RowSpan> rows = roundRectSpans(left, top, right, bottom, w, h);
+    const std::vector<RowSpan> rows =
+        roundRectSpans(static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
+                       static_cast<std::int32_t>(r), static_cast<std::int32_t>(b), w, h);
     // Neighbouring rows of the same span become one rectangle, which keeps the
     // region small: a button has only a few corner rows.
     std::size_t i = 0;

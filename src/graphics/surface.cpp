@@ -159,27 +159,9 @@ void Surface::RoundRect(int left, int top, int right, int bottom, int w, int h) 
     // The outline is the rim of the same shape the window region is made of;
     // QPainter's rounded rectangles are antialiased and place their corners
     // differently, which would leave outline pixels outside the region.
+    // The region of CreateRoundRectRgn(0, 0, W, H) is exactly this shape for
+    // RoundRect(0, 0, W - 1, H - 1), so the outline is the region's own rim.
     std::vector<RowSpan> rows = roundRectSpans(left, top, right, bottom, w, h);
-    // The outline is paired with the region of the box one pixel larger
-    // (RoundRect(0, 0, W - 1, H - 1) inside CreateRoundRectRgn(0, 0, W, H)).
-    // An ellipse too large for the box is cut to each box's own size, which
-    // could put a corner of the smaller box outside the larger one's region;
-    // keeping the outline within that region stops it being cut off there.
-    const std::vector<RowSpan> paired =
-        roundRectSpans(std::min(left, right), std::min(top, bottom), std::max(left, right) + 1,
-                       std::max(top, bottom) + 1, w, h);
-    std::size_t next = 0;  // both lists run top to bottom
-    for (RowSpan& span : rows) {
-        while (next < paired.size() && paired[next].y < span.y) {
-            ++next;
-        }
-        if (next < paired.size() && paired[next].y == span.y) {
-            span.x0 = std::max(span.x0, paired[next].x0);
-            span.x1 = std::min(span.x1, paired[next].x1);
-        } else {
-            span.x1 = span.x0;
-        }
-    }
     std::erase_if(rows, [](const RowSpan& span) { return span.x1 <= span.x0; });
     if (rows.empty() || image_.isNull()) {
         return;

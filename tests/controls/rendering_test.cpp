@@ -362,12 +362,12 @@ TEST(DrawButtonShape, RoundedValueZeroGivesAPlainRectangleAndFiveCutsTheCorners)
         ringColours[pixel] = drawn.at(pixel.first, pixel.second);
     }
     for (const QPoint corner :
-         {QPoint(0, 0), QPoint(W - 1, 0), QPoint(0, H - 1), QPoint(W - 1, H - 1)}) {
+         {QPoint(0, 0), QPoint(W - 2, 0), QPoint(0, H - 2), QPoint(W - 2, H - 2)}) {
         EXPECT_FALSE(drawn.button().mask().contains(corner)) << corner.x() << "," << corner.y();
     }
 
     drawn.button().setRoundedValue(0);
-    EXPECT_EQ(drawn.button().mask(), QRegion(0, 0, W, H));
+    EXPECT_EQ(drawn.button().mask(), QRegion(0, 0, W - 1, H - 1)) << "ends on the outline";
     EXPECT_EQ(hex(drawn.at(0, 0)), "#003C74") << "square outline corner";
     EXPECT_EQ(hex(drawn.at(W - 2, H - 2)), "#003C74");
     for (const auto& [pixel, colour] : ringColours) {
@@ -382,7 +382,7 @@ TEST(DrawButtonShape, FollowsTheWidgetsSizeEvenBeforeItIsShown) {
     button.InitProperties();
     EXPECT_EQ(Access::surface(button).width(), 94);
     EXPECT_EQ(Access::surface(button).height(), 25);
-    EXPECT_EQ(button.mask().boundingRect(), QRect(0, 0, 94, 25));
+    EXPECT_EQ(button.mask().boundingRect(), QRect(0, 0, 93, 24));
 }
 
 }  // namespace

@@ -7,23 +7,25 @@
 namespace tessapak::graphics {
 namespace {
 
-TEST(RoundRectRegion, withoutAnEllipseIsThePlainRectangle) {
-    EXPECT_EQ(CreateRoundRectRgn(0, 0, 94, 25, 0, 0), QRegion(0, 0, 94, 25));
-    EXPECT_EQ(CreateRoundRectRgn(0, 0, 94, 25, 1, 1), QRegion(0, 0, 94, 25));
+TEST(RoundRectRegion, withoutAnEllipseIsThePlainRectangleOnePixelSmallerAtRightAndBottom) {
+    EXPECT_EQ(CreateRoundRectRgn(0, 0, 94, 25, 0, 0), QRegion(0, 0, 93, 24));
+    EXPECT_EQ(CreateRoundRectRgn(0, 0, 94, 25, 1, 1), QRegion(0, 0, 93, 24));
 }
 
 TEST(RoundRectRegion, withEllipseFiveCutsEachCornerAndKeepsTheSides) {
     const QRegion shape = CreateRoundRectRgn(0, 0, 75, 23, 5, 5);
     EXPECT_FALSE(shape.contains(QPoint(0, 0)));
-    EXPECT_FALSE(shape.contains(QPoint(74, 0)));
-    EXPECT_FALSE(shape.contains(QPoint(0, 22)));
-    EXPECT_FALSE(shape.contains(QPoint(74, 22)));
+    EXPECT_FALSE(shape.contains(QPoint(73, 0)));
+    EXPECT_FALSE(shape.contains(QPoint(0, 21)));
+    EXPECT_FALSE(shape.contains(QPoint(73, 21)));
     EXPECT_TRUE(shape.contains(QPoint(37, 0)));
     EXPECT_TRUE(shape.contains(QPoint(0, 11)));
-    EXPECT_TRUE(shape.contains(QPoint(74, 11)));
-    EXPECT_TRUE(shape.contains(QPoint(37, 22)));
+    EXPECT_TRUE(shape.contains(QPoint(73, 11)));
+    EXPECT_TRUE(shape.contains(QPoint(37, 21)));
+    EXPECT_FALSE(shape.contains(QPoint(74, 11)));
+    EXPECT_FALSE(shape.contains(QPoint(37, 22)));
     EXPECT_TRUE(shape.contains(QPoint(2, 2)));
-    EXPECT_EQ(shape.boundingRect(), QRect(0, 0, 75, 23));
+    EXPECT_EQ(shape.boundingRect(), QRect(0, 0, 74, 22));
 }
 
 TEST(RoundRectRegion, isSymmetricLeftToRightAndTopToBottom) {
@@ -31,11 +33,11 @@ TEST(RoundRectRegion, isSymmetricLeftToRightAndTopToBottom) {
     const int h = 25;
     for (int r : {4, 5, 9, 24}) {
         const QRegion shape = CreateRoundRectRgn(0, 0, w, h, r, r);
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
+        for (int y = 0; y < h - 1; ++y) {
+            for (int x = 0; x < w - 1; ++x) {
                 const bool in = shape.contains(QPoint(x, y));
-                ASSERT_EQ(in, shape.contains(QPoint(w - 1 - x, y))) << r << ":" << x << "," << y;
-                ASSERT_EQ(in, shape.contains(QPoint(x, h - 1 - y))) << r << ":" << x << "," << y;
+                ASSERT_EQ(in, shape.contains(QPoint(w - 2 - x, y))) << r << ":" << x << "," << y;
+                ASSERT_EQ(in, shape.contains(QPoint(x, h - 2 - y))) << r << ":" << x << "," << y;
             }
         }
     }
@@ -51,7 +53,7 @@ TEST(RoundRectRegion, largerEllipsesCutDeeper) {
 
 TEST(RoundRectRegion, anEllipseLargerThanTheBoxIsCutToTheBox) {
     const QRegion shape = CreateRoundRectRgn(0, 0, 20, 10, 500, 500);
-    EXPECT_EQ(shape.boundingRect(), QRect(0, 0, 20, 10));
+    EXPECT_EQ(shape.boundingRect(), QRect(0, 0, 19, 9));
     EXPECT_TRUE(shape.contains(QPoint(10, 5)));
     EXPECT_FALSE(shape.contains(QPoint(0, 0)));
 }
@@ -66,7 +68,7 @@ TEST(RoundRectRegion, ofAnEmptyBoxIsEmpty) {
 }
 
 TEST(RoundRectRegion, ofAPositionedBoxStartsAtItsCorner) {
-    EXPECT_EQ(CreateRoundRectRgn(10, 20, 15, 28, 0, 0), QRegion(10, 20, 5, 8));
+    EXPECT_EQ(CreateRoundRectRgn(10, 20, 15, 28, 0, 0), QRegion(10, 20, 4, 7));
 }
 
 }  // namespace
