@@ -167,7 +167,7 @@ TEST(WalkFailures, AFolderThatCannotBeOpenedEndsTheWalkInsteadOfBeingLeftOut) {
     TempDir dir;
     fs::path deep = dir / "root";
     for (int i = 0; i < 20; ++i) {
-        deep /= "d" + std::to_string(i);
+        deep /= std::string("d").append(std::to_string(i));
     }
     writeFile(deep / "f", "");
     // With only a few descriptors left the deeper folders cannot be opened;

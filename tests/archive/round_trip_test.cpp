@@ -39,10 +39,13 @@ TEST(RoundTrip, AGeneratedTreeComesBackFileForFile) {
     for (int folder = 0; folder < 12; ++folder) {
         fs::path path = skin;
         for (int depth = 0; depth <= folder % 4; ++depth) {
-            path /= "level" + std::to_string(depth) + "_" + std::to_string(folder);
+            path /= std::string("level")
+                        .append(std::to_string(depth))
+                        .append("_")
+                        .append(std::to_string(folder));
         }
         for (int file = 0; file < 8; ++file) {
-            writeFile(path / ("f" + std::to_string(file) + ".png"),
+            writeFile(path / std::string("f").append(std::to_string(file)).append(".png"),
                       randomBytes(random, random() % 33000));
         }
     }

@@ -284,14 +284,17 @@ TEST_F(Rejection, EveryUnsafeNameEvenAfterSafeEntries) {
 
 TEST_F(Rejection, ANameTooLongForTheHostFileSystem) {
     RawArchive raw = twoFiles();
-    raw.entries.emplace_back(u"img\\" + std::u16string(256, u'n'), "x");
+    std::u16string longName = u"img\\";
+    longName.append(256, u'n');
+    raw.entries.emplace_back(longName, "x");
     rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
     raw = twoFiles();
     std::u16string deep;
     for (int i = 0; i < 600; ++i) {  // 4,200 bytes
-        deep += u"folder\\";
+        deep.append(u"folder\\");
     }
-    raw.entries.emplace_back(deep + u"x", "x");
+    deep.push_back(u'x');
+    raw.entries.emplace_back(deep, "x");
     rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
 }
 
