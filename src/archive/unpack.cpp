@@ -111,7 +111,11 @@ fs::path baseNameFor(const fs::path& archive) {
     if (dot == std::string::npos || dot == 0) {
         return name;
     }
-    return name.substr(0, dot);
+    std::string base = name.substr(0, dot);
+    if (base == "." || base == "..") {
+        return name;  // "..rdb" must not name the output folder or its parent
+    }
+    return base;
 }
 
 fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseName) {

@@ -11,7 +11,7 @@
 namespace tessapak::archive {
 
 // Folder name for an archive: its file name cut before the last ".", or the
-// whole file name when that leaves nothing or it has no ".".
+// whole file name when it has no "." or the cut leaves nothing, "." or "..".
 std::filesystem::path baseNameFor(const std::filesystem::path& archive);
 
 // First free name among base, "base (1)", "base (2)" ... inside outputFolder;

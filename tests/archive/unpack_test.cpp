@@ -34,6 +34,8 @@ TEST(BaseName, IsTheFileNameCutBeforeItsLastDot) {
     EXPECT_EQ(baseNameFor("/skins/blue.dat"), fs::path("blue"));
     EXPECT_EQ(baseNameFor("/skins.d/blue"), fs::path("blue"));
     EXPECT_EQ(baseNameFor("/skins/.rdb"), fs::path(".rdb"));
+    EXPECT_EQ(baseNameFor("/skins/..rdb"), fs::path("..rdb"));
+    EXPECT_EQ(baseNameFor("/skins/...rdb"), fs::path("...rdb"));
 }
 
 TEST(TargetFolder, TakenNamesGetTheNextNumberedSuffix) {
