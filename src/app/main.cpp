@@ -12,5 +12,8 @@ int main(int argc, char** argv) {
 
     tessapak::app::Form1 window;
     window.show();
+    // A frameless window is not always activated by the window manager (or at
+    // all without one); the start-up focus on jbbtn only shows when it is.
+    window.activateWindow();
     return QApplication::exec();
 }
