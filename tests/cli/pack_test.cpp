@@ -150,8 +150,8 @@ TEST_F(CliPack, ArchiveInsideThePackedFolderDoesNotPackItself) {
 }
 
 TEST_F(CliPack, ShowsProgressOnlyOnATerminalAndNeverWhenQuiet) {
-    for (int i = 0; i < 5; ++i) {
-        writeFile(work() / "blue" / ("f" + std::to_string(i)), "x");
+    for (char name : {'a', 'b', 'c', 'd', 'e'}) {
+        writeFile(work() / "blue" / std::string(1, name), "x");
     }
     const auto piped = runCli({"pack", "blue", "piped"}, work());
     EXPECT_EQ(piped.status, 0);
