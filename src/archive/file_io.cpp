@@ -38,11 +38,17 @@ void fail(ErrorKind kind, ErrorCause cause, const std::filesystem::path& path,
     throw ArchiveError(kind, cause, path, detail);
 }
 
-std::int64_t readAt(int fd, void* buffer, std::size_t size, std::int64_t offset) {
+namespace {
+
+// Reads until size bytes or the end of the file; a negative offset reads at
+// the file's current position.
+std::int64_t readFully(int fd, void* buffer, std::size_t size, std::int64_t offset) {
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+        const ssize_t got =
+            offset < 0 ? ::read(fd, out + done, size - done)
+                       : ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -57,23 +63,14 @@ std::int64_t readAt(int fd, void* buffer, std::size_t size, std::int64_t offset)
     return static_cast<std::int64_t>(done);
 }
 
+}  // namespace
+
+std::int64_t readAt(int fd, void* buffer, std::size_t size, std::int64_t offset) {
+    return readFully(fd, buffer, size, offset);
+}
+
 std::int64_t readSome(int fd, void* buffer, std::size_t size) {
-    auto* out = static_cast<unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::read(fd, out + done, size - done);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return -1;
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<std::int64_t>(done);
+    return readFully(fd, buffer, size, -1);
 }
 
 int writeAll(int fd, const void* data, std::size_t size) {
