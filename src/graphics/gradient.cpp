@@ -13,21 +13,21 @@ void clsGradient::DefineRect(std::int32_t X1, std::int32_t Y1, std::int32_t X2, 
     GradRect.Bottom = Y2;
 }
 
+TRIVERTEX clsGradient::vertexAt(std::int32_t x, std::int32_t y, std::uint32_t color) {
+    TRIVERTEX vertex;
+    vertex.x = x;
+    vertex.y = y;
+    vertex.Red = ToColor16(redOf(color) * 256);
+    vertex.Green = ToColor16(greenOf(color) * 256);
+    vertex.Blue = ToColor16(blueOf(color) * 256);
+    vertex.Alpha = 0;
+    return vertex;
+}
+
 void clsGradient::DrawGradient(QImage& hDC, const std::int32_t& Direction, std::uint32_t StartColor,
                                std::uint32_t EndColor) {
-    TRIVERTEX vert[2];
-    vert[0].x = GradRect.Left;
-    vert[0].y = GradRect.Top;
-    vert[0].Red = ToColor16(redOf(StartColor) * 256);
-    vert[0].Green = ToColor16(greenOf(StartColor) * 256);
-    vert[0].Blue = ToColor16(blueOf(StartColor) * 256);
-    vert[0].Alpha = 0;
-    vert[1].x = GradRect.Right;
-    vert[1].y = GradRect.Bottom;
-    vert[1].Red = ToColor16(redOf(EndColor) * 256);
-    vert[1].Green = ToColor16(greenOf(EndColor) * 256);
-    vert[1].Blue = ToColor16(blueOf(EndColor) * 256);
-    vert[1].Alpha = 0;
+    TRIVERTEX vert[2] = {vertexAt(GradRect.Left, GradRect.Top, StartColor),
+                         vertexAt(GradRect.Right, GradRect.Bottom, EndColor)};
     const GRADIENT_RECT gRect{0, 1};
     // The result is not looked at: a refused fill simply leaves the face unpainted.
     GradientFill(hDC, vert, 2, &gRect, 1, static_cast<std::uint32_t>(Direction));

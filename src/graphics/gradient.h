@@ -6,6 +6,7 @@
 namespace tessapak::graphics {
 
 class Surface;
+struct TRIVERTEX;
 
 // The platform's RECT: four signed 32-bit values, not kept in order.
 struct RECT {
@@ -38,6 +39,8 @@ class clsGradient {
 
     // The vertex channel from a colour byte times 256: same low 16 bits, signed.
     static std::int16_t ToColor16(std::int32_t value);
+    // One corner of the fill: its point and its colour in 16-bit channels.
+    static TRIVERTEX vertexAt(std::int32_t x, std::int32_t y, std::uint32_t color);
 };
 
 }  // namespace tessapak::graphics

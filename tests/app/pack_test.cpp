@@ -6,7 +6,6 @@
 namespace tessapak::app::testing {
 namespace {
 
-using platform::MessageButtons;
 using platform::MessageIcon;
 
 // The 105 bytes of the format's worked example.
@@ -36,13 +35,6 @@ class PackFromTheWindow : public WindowTest {
         box("dbText1")->setText(folder);
         box("dbText2")->setText(output);
         click(button("dbbtn"));
-    }
-    void expectOnlyMessage(const QString& text, const QString& title, MessageIcon icon) {
-        ASSERT_EQ(messages.shown().size(), 1);
-        EXPECT_EQ(messages.shown()[0].text, text);
-        EXPECT_EQ(messages.shown()[0].title, title);
-        EXPECT_EQ(messages.shown()[0].icon, icon);
-        EXPECT_EQ(messages.shown()[0].buttons, MessageButtons::Ok);
     }
     QString failureText() const {
         return messages.shown().isEmpty() ? QString() : messages.shown().last().text;

@@ -6,7 +6,6 @@
 namespace tessapak::app::testing {
 namespace {
 
-using platform::MessageButtons;
 using platform::MessageIcon;
 
 class UnpackFromTheWindow : public WindowTest {
@@ -15,13 +14,6 @@ class UnpackFromTheWindow : public WindowTest {
         box("jbText1")->setText(archive);
         box("jbText2")->setText(folder);
         click(button("jbbtn"));
-    }
-    void expectOnlyMessage(const QString& text, const QString& title, MessageIcon icon) {
-        ASSERT_EQ(messages.shown().size(), 1);
-        EXPECT_EQ(messages.shown()[0].text, text);
-        EXPECT_EQ(messages.shown()[0].title, title);
-        EXPECT_EQ(messages.shown()[0].icon, icon);
-        EXPECT_EQ(messages.shown()[0].buttons, MessageButtons::Ok);
     }
     void expectIdle() {
         EXPECT_FALSE(form->isRunning());

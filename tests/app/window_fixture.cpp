@@ -59,6 +59,15 @@ void WindowTest::packTree(const QString& treeRelative, const QString& archiveRel
     archive::packFolder(toHostPath(path(treeRelative)), toHostPath(path(archiveRelative)));
 }
 
+void WindowTest::expectOnlyMessage(const QString& text, const QString& title,
+                                   platform::MessageIcon icon) const {
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.shown()[0].text, text);
+    EXPECT_EQ(messages.shown()[0].title, title);
+    EXPECT_EQ(messages.shown()[0].icon, icon);
+    EXPECT_EQ(messages.shown()[0].buttons, platform::MessageButtons::Ok);
+}
+
 Snapshot WindowTest::snapshot() const {
     Snapshot shot;
     shot.jbLabel = label("jbLabel")->text();

@@ -93,6 +93,10 @@ class WindowTest : public ::testing::Test {
     // An archive of a tree, written by the engine.
     void packTree(const QString& treeRelative, const QString& archiveRelative) const;
 
+    // The run showed exactly one message box, with an OK button only.
+    void expectOnlyMessage(const QString& text, const QString& title,
+                           platform::MessageIcon icon) const;
+
     Snapshot snapshot() const;
     // Records a snapshot at every pump and at every message box.
     void recordRun();
