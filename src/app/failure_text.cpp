@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "app/host_paths.h"
+#include "archive/display_text.h"
 
 namespace tessapak::app {
 
@@ -25,7 +25,7 @@ QString reasonFor(const std::error_code& code) {
 }
 
 QString describeCause(const archive::ArchiveError& error) {
-    const QString path = QDir::toNativeSeparators(fromHostPath(error.path()));
+    const QString path = shownPath(error.path());
     switch (error.cause()) {
         case ErrorCause::BadMagic:
             return QStringLiteral("文件 %1 不是 RDB 文件").arg(path);
@@ -60,6 +60,14 @@ QString describeCause(const archive::ArchiveError& error) {
 }
 
 }  // namespace
+
+QString shownPath(const std::filesystem::path& path) {
+    return QDir::toNativeSeparators(QString::fromStdString(archive::displayPath(path)));
+}
+
+QString shownMessage(const char* text) {
+    return QString::fromStdString(archive::displayLine(text));
+}
 
 QString describePackFailure(const archive::ArchiveError& error) {
     return describeCause(error) + reasonFor(error.code());

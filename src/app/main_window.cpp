@@ -346,7 +346,7 @@ void Form1::PackFolder() {
     std::error_code ec;
     if (!std::filesystem::is_directory(root, ec)) {
         // An empty archive for a mistyped folder would pass for a success.
-        const QString shown = QDir::toNativeSeparators(rootText);
+        const QString shown = shownPath(root);
         failure = std::filesystem::exists(root, ec)
                       ? QStringLiteral("%1 不是目录").arg(shown)
                       : QStringLiteral("打包目录 %1 不存在").arg(shown);
@@ -365,7 +365,7 @@ void Form1::PackFolder() {
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("内存不足");
         } catch (const std::exception& error) {
-            failure = QString::fromLocal8Bit(error.what());
+            failure = shownMessage(error.what());
         }
     }
 

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <exception>
 
+#include "app/failure_text.h"
 #include "app/host_paths.h"
 #include "app/main_window.h"
 #include "controls/xp_button/xp_button.h"
@@ -67,9 +68,9 @@ bool Form1::takeArchiveName(QString name) {
         name += QLatin1String(".rdb");
     }
     if (!visibleFileExists(name)) {
-        showMessage(
-            QStringLiteral("文件 ") + name + QStringLiteral(" 不存在，请验证输入是否正确！ "),
-            QStringLiteral("文件不存在"), MessageIcon::Exclamation);
+        showMessage(QStringLiteral("文件 ") + shownPath(toHostPath(name)) +
+                        QStringLiteral(" 不存在，请验证输入是否正确！ "),
+                    QStringLiteral("文件不存在"), MessageIcon::Exclamation);
         return false;
     }
     jbText1->setText(name);
@@ -127,8 +128,8 @@ void Form1::dbbtn2_Click() {
         }
         if (anyFileExists(name)) {
             const MessageAnswer answer = showMessage(
-                QStringLiteral("是否替换已存在的文件  ") + name, QStringLiteral("文件已存在"),
-                MessageIcon::Exclamation, MessageButtons::YesNo);
+                QStringLiteral("是否替换已存在的文件  ") + shownPath(toHostPath(name)),
+                QStringLiteral("文件已存在"), MessageIcon::Exclamation, MessageButtons::YesNo);
             if (answer != MessageAnswer::Yes) {
                 return;
             }

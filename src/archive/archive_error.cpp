@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "archive/display_text.h"
+
 namespace tessapak::archive {
 
 namespace {
@@ -10,7 +12,7 @@ std::string describe(const std::filesystem::path& path, const std::string& detai
     if (path.empty()) {
         return detail;
     }
-    return path.string() + ": " + detail;
+    return displayPath(path) + ": " + detail;
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ enum class ErrorCause {
 };
 
 // The one exception the archive engine throws. what() is an English line
-// naming the path and the cause, fit for the command-line tool.
+// naming the path (in its shown form, see display_text.h) and the cause, fit
+// for the command-line tool; path() keeps the path itself.
 class ArchiveError : public std::runtime_error {
   public:
     ArchiveError(ErrorKind kind, ErrorCause cause, std::filesystem::path path, std::string detail,

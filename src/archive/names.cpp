@@ -1,5 +1,7 @@
 #include "archive/names.h"
 
+#include "archive/display_text.h"
+
 namespace tessapak::archive {
 
 namespace {
@@ -238,15 +240,23 @@ std::string unstorableNameReason(const std::filesystem::path& relative) {
     return storableReason(relative, nullptr);
 }
 
-std::string displayName(const std::u16string& storedName) {
-    std::string out;
-    convertUtf16(storedName, out, true);
-    for (char& c : out) {
-        if (c == '\\') {
-            c = '/';
+std::string displayName(const std::u16string& storedName, std::size_t limit) {
+    DisplayBuilder shown;
+    for (std::size_t i = 0; i < storedName.size(); ++i) {
+        char32_t cp = storedName[i];
+        if (cp == kStoredSeparator) {
+            shown.addLiteral("/");
+            continue;
         }
+        if (isHighSurrogate(cp) && i + 1 < storedName.size() && isLowSurrogate(storedName[i + 1])) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (storedName[i + 1] - 0xDC00);
+            ++i;
+        } else if (isHighSurrogate(cp) || isLowSurrogate(cp)) {
+            cp = 0xFFFD;
+        }
+        shown.addCodePoint(cp);
     }
-    return out;
+    return std::move(shown).take(limit);
 }
 
 }  // namespace tessapak::archive

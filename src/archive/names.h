@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "archive/display_text.h"
+
 namespace tessapak::archive {
 
 // The one place where stored names meet host paths: "\" <-> the host's
@@ -33,7 +35,9 @@ std::string unstorableNameReason(const std::filesystem::path& relative);
 std::optional<std::u16string> utf8ToUtf16(std::string_view utf8);
 std::optional<std::string> utf16ToUtf8(std::u16string_view utf16);
 
-// Stored name shown with "/" between folders, as UTF-8 (for listings).
-std::string displayName(const std::u16string& storedName);
+// Stored name as shown to a person: "/" between folders, UTF-8, with the
+// escapes and the cut of display_text.h (an unpaired surrogate shows as
+// U+FFFD). Every message and listing that names an entry goes through it.
+std::string displayName(const std::u16string& storedName, std::size_t limit = kDisplayLimit);
 
 }  // namespace tessapak::archive

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <system_error>
 
+#include "archive/display_text.h"
 #include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
@@ -15,7 +16,7 @@ namespace tessapak::cli {
 namespace {
 
 std::string describePath(const fs::path& path, const std::string& detail) {
-    return path.string() + ": " + detail;
+    return archive::displayPath(path) + ": " + detail;
 }
 
 // The text with any trailing "/" removed, keeping a lone "/".
@@ -92,7 +93,8 @@ void runPack(const fs::path& folder, const std::optional<fs::path>& archiveArg,
 
     if (!options.quiet) {
         const auto size = fs::file_size(output, error);
-        out << "packed " << plural(count, "file", "files") << " into " << output.string();
+        out << "packed " << plural(count, "file", "files") << " into "
+            << archive::displayPath(output);
         if (!error) {
             out << " (" << plural(static_cast<std::int64_t>(size), "byte", "bytes") << ")";
         }
@@ -112,8 +114,10 @@ void runUnpack(const fs::path& archivePath, const std::optional<fs::path>& outpu
         [&progress](std::int64_t n, std::int64_t total) { progress.update(n, total); });
     progress.clear();
     // The path is the command's result, so scripts get it even with -q, and
-    // absolute, so that it means the same wherever they use it.
-    out << fs::absolute(target).lexically_normal().string() << '\n';
+    // absolute, so that it means the same wherever they use it; it is escaped
+    // like every shown name but never cut.
+    out << archive::displayPath(fs::absolute(target).lexically_normal(), archive::kNoDisplayLimit)
+        << '\n';
 }
 
 void runList(const fs::path& archivePath, std::ostream& out) {
@@ -123,7 +127,8 @@ void runList(const fs::path& archivePath, std::ostream& out) {
     for (const auto& entry : reader.entries()) {
         text += std::to_string(entry.DataSize);
         text += '\t';
-        text += archive::displayName(entry.Name);
+        // Whole names, escaped: one line per entry whatever a name holds.
+        text += archive::displayName(entry.Name, archive::kNoDisplayLimit);
         text += '\n';
     }
     out << text;
@@ -138,7 +143,7 @@ void runVerify(const fs::path& archivePath, const CommandOptions& options, std::
         for (const auto& entry : reader.entries()) {
             dataBytes += entry.DataSize;
         }
-        out << archivePath.string() << ": ok, "
+        out << archive::displayPath(archivePath) << ": ok, "
             << plural(static_cast<std::int64_t>(reader.entries().size()), "entry", "entries")
             << ", " << plural(dataBytes, "byte", "bytes") << " of data\n";
     }

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <new>
 
+#include "archive/display_text.h"
+
 namespace tessapak::cli {
 
 std::string oneLine(std::string text) {
@@ -11,7 +13,9 @@ std::string oneLine(std::string text) {
             c = ' ';
         }
     }
-    return text;
+    // Whatever else reached the text raw (a system message, a name in a
+    // detail) must not act on the terminal.
+    return archive::displayLine(text);
 }
 
 std::string describeFailure(const std::exception& error) {
@@ -19,7 +23,8 @@ std::string describeFailure(const std::exception& error) {
     // "<path>: <detail>"; the library's own types need rewording.
     if (const auto* fsError = dynamic_cast<const std::filesystem::filesystem_error*>(&error)) {
         if (!fsError->path1().empty()) {
-            return oneLine(fsError->path1().string() + ": " + fsError->code().message());
+            return oneLine(archive::displayPath(fsError->path1()) + ": " +
+                           fsError->code().message());
         }
         return oneLine(fsError->code().message());
     }

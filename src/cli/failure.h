@@ -10,7 +10,8 @@ namespace tessapak::cli {
 std::string describeFailure(const std::exception& error);
 
 // Line breaks in text become blanks, so that a failure stays one line even
-// when a path or a system message carries one.
+// when a path or a system message carries one; other controls and invisible
+// format characters are escaped.
 std::string oneLine(std::string text);
 
 }  // namespace tessapak::cli

@@ -69,6 +69,50 @@ TEST_F(CliReading, VerifyAcceptsWhatPackWrites) {
     EXPECT_NE(result.out.find("70001 bytes"), std::string::npos) << result.out;
 }
 
+// Bytes a terminal would act on: C0, DEL and the UTF-8 forms of C1, of the
+// bidi controls and of the line and paragraph separators.
+bool holdsRawControls(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+        if ((b < 0x20 && b != '\t' && b != '\n') || b == 0x7F || (b == 0xC2 && next < 0xA0) ||
+            (b == 0xE2 && next == 0x80 && third >= 0xA8 && third <= 0xAE) ||
+            (b == 0xE2 && next == 0x81 && third >= 0xA6 && third <= 0xA9)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(CliReading, HostileNamesNeverReachTheTerminalRaw) {
+    RawArchive archive;
+    archive.entries = {
+        {u"csi\\\u009b2J\u0085next.png", "1"},
+        {u"photo\u202egnp.exe", "22"},
+        {u"line\u2028break\u2029.png", "333"},
+        {u"ok.png", ""},
+    };
+    writeFile(work() / "hostile.rdb", archive.bytes());
+    const auto list = runCli({"list", "hostile.rdb"}, work());
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "1\tcsi/\\u009b2J\\u0085next.png\n2\tphoto\\u202egnp.exe\n"
+              "3\tline\\u2028break\\u2029.png\n0\tok.png\n");
+    EXPECT_FALSE(holdsRawControls(list.out));
+
+    // A refused name is shown escaped and cut, so the error stays one line.
+    RawArchive refused;
+    refused.entries = {{u"title\x1b]0;pwned\a" + std::u16string(32000, u'a'), "x"}};
+    writeFile(work() / "refused.rdb", refused.bytes());
+    const auto error = runCli({"verify", "refused.rdb"}, work());
+    EXPECT_EQ(error.status, 1);
+    EXPECT_TRUE(error.oneErrorLine()) << error.err;
+    EXPECT_FALSE(holdsRawControls(error.err)) << error.err;
+    EXPECT_NE(error.err.find("title\\x1b]0;pwned\\x07"), std::string::npos) << error.err;
+    EXPECT_LT(error.err.size(), 400u) << error.err;
+}
+
 struct Damage {
     const char* what;
     std::string bytes;
