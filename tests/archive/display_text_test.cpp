@@ -49,7 +49,10 @@ TEST(DisplayText, HostileCharactersShowAsEscapesAndLongNamesAreCutInTheMiddle) {
         {"invisible and line-breaking format characters",
          [] { return displayName(u"a\u200b\u2028\ufeff\U000E0041.png"); },
          "a\\u200b\\u2028\\ufeff\\U000e0041.png"},
-        {"an unpaired surrogate", [] { return displayName(std::u16string{u'a', 0xD800}); },
+        {"an unpaired surrogate",
+         [] {
+             return displayName(std::u16string{u'a', 0xD800});
+         },
          "a\xEF\xBF\xBD"},
         {"a host path: bytes that are not UTF-8, a literal backslash",
          [] { return displayPath(fs::path("/skins/a\\b\xff\x1b.rdb")); },
@@ -57,12 +60,10 @@ TEST(DisplayText, HostileCharactersShowAsEscapesAndLongNamesAreCutInTheMiddle) {
         {"a whole message keeps its escapes and backslashes",
          [] { return displayLine("x: entry 2 (a\\x1b): bad \xe2\x80\xae\x1b"); },
          "x: entry 2 (a\\x1b): bad \\u202e\\x1b"},
-        {"a long name keeps its beginning and its end",
-         [&] { return displayName(longName); },
+        {"a long name keeps its beginning and its end", [&] { return displayName(longName); },
          "head/" + std::string(94, 'a') + "\u2026" + std::string(91, 'a') + "/tail.png"},
         {"the cut never splits an escape",
-         [] { return displayName(std::u16string(300, u'\x1b'), 9); },
-         "\\x1b\u2026\\x1b"},
+         [] { return displayName(std::u16string(300, u'\x1b'), 9); }, "\\x1b\u2026\\x1b"},
         {"a listing shows the whole name",
          [&] { return displayName(deep, kNoDisplayLimit).substr(0, 6); }, "a/a/a/"},
     };
