@@ -24,6 +24,8 @@ class QtMessageBoxes final : public MessageBoxes {
     MessageAnswer show(QWidget* parent, const QString& text, const QString& title, MessageIcon icon,
                        MessageButtons buttons) override {
         QMessageBox box(qtIcon(icon), title, text, QMessageBox::NoButton, parent);
+        // Texts carry file names; one that looks like markup must show as it is.
+        box.setTextFormat(Qt::PlainText);
         if (buttons == MessageButtons::YesNo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);
