@@ -33,5 +33,15 @@ TEST(PackFailureText, NamesAReasonTheUserCanActOn) {
     EXPECT_EQ(describePackFailure(denied), "无法读取文件 /a/b.png（没有权限）");
 }
 
+TEST(PackFailureText, AHostilePathIsShownEscapedAndCut) {
+    const std::string name = "/skins/\x1b]0;x\a\u202e" + std::string(500, 'a') + ".png";
+    const ArchiveError error(ErrorKind::FileSystem, ErrorCause::CannotRead, name, "");
+    const QString text = describePackFailure(error);
+    EXPECT_TRUE(text.startsWith("无法读取文件 /skins/\\x1b]0;x\\x07\\u202eaaa"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("…"))) << text.toStdString();
+    EXPECT_LT(text.size(), 220);
+}
+
 }  // namespace
 }  // namespace tessapak::app
