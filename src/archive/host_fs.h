@@ -23,6 +23,9 @@ namespace tessapak::archive::host {
 
 using NativeString = std::filesystem::path::string_type;
 
+// Longest name of one folder entry: bytes on POSIX, UTF-16 units on Windows.
+inline constexpr std::size_t kNameLimit = 255;
+
 // Copies go through buffers of this size, so memory does not grow with a file.
 inline constexpr std::size_t kCopyBufferSize = std::size_t{1} << 20;
 

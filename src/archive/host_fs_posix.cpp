@@ -303,7 +303,14 @@ void Folder::reset() {
 Folder Folder::open(const fs::path& path, std::error_code& error) {
     error.clear();
     Folder folder;
-    const int fd = ::open(cPath(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = ::open(cPath(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#ifdef O_PATH
+    if (fd < 0 && errno == EACCES) {
+        // A folder one may enter and write but not list still takes new
+        // entries; listing it fails later, as it should.
+        fd = ::open(cPath(path), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+#endif
     if (fd < 0) {
         error = lastError();
         return folder;
@@ -337,8 +344,10 @@ Status Folder::statusOf(const NativeString& name, Links links, std::error_code& 
 std::vector<FolderEntry> Folder::list(std::error_code& error) const {
     error.clear();
     std::vector<FolderEntry> entries;
-    // The listing gets its own descriptor: closedir closes it.
-    const int listingFd = ::dup(fdOf(handle_));
+    // The listing gets its own descriptor, which closedir closes; opened
+    // afresh rather than duplicated, so that it reads from the start and a
+    // folder opened only to reach inside reports why it cannot be listed.
+    const int listingFd = ::openat(fdOf(handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listingFd < 0) {
         error = lastError();
         return entries;
@@ -349,7 +358,6 @@ std::vector<FolderEntry> Folder::list(std::error_code& error) const {
         ::close(listingFd);
         return entries;
     }
-    ::rewinddir(dir.get());
     while (true) {
         errno = 0;
         const dirent* entry = ::readdir(dir.get());
