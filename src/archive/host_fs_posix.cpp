@@ -138,6 +138,24 @@ extern "C" void removeLiveTemporariesAndDie(int signal) {
     ::raise(signal);
 }
 
+class BlockInterrupts {
+  public:
+    BlockInterrupts() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&set, signal);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+    }
+    ~BlockInterrupts() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    BlockInterrupts(const BlockInterrupts&) = delete;
+    BlockInterrupts& operator=(const BlockInterrupts&) = delete;
+
+  private:
+    sigset_t old_;
+};
+
 std::string randomPart() {
     static std::atomic<unsigned> counter{0};
     std::random_device device;
@@ -470,6 +488,9 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
     const int folderFd = fdOf(temporary.folder_.handle_);
     for (int attempt = 0; attempt < 64; ++attempt) {
         NativeString name = prefix + randomPart() + suffix;
+        // An interruption between creating and registering would leave the
+        // file behind, so it waits until the file is registered.
+        const BlockInterrupts blocked;
         const int fd =
             ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
@@ -518,7 +539,9 @@ fs::path TemporaryFile::path() const {
 void TemporaryFile::adoptPermissionsOf(const NativeString& target) const {
     struct stat st;
     if (::fstatat(fdOf(folder_.handle_), target.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) {
-        ::fchmod(fdOf(file_.native()), st.st_mode & 07777);
+        // Never setuid, setgid or sticky: root packing onto a user's file
+        // must not leave a program that runs as root.
+        ::fchmod(fdOf(file_.native()), st.st_mode & 0777);
     }
 }
 

@@ -351,6 +351,10 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
     archive.commit();
 }
 
+void removeTemporaryFilesOnInterrupt() {
+    host::installInterruptCleanup();
+}
+
 std::int64_t packFolder(const fs::path& root, const fs::path& output,
                         const ProgressCallback& progress) {
     std::error_code ec;
