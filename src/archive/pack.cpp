@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "archive/archive_error.h"
+#include "archive/display_text.h"
 #include "archive/folder_chain.h"
 #include "archive/host_fs.h"
 #include "archive/names.h"
@@ -126,7 +127,8 @@ class ArchiveFile {
                              "cannot read the file", error);
                 }
                 failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                         "cannot write " + sourceName.path().string() + " into the archive", error);
+                         "cannot write " + displayPath(sourceName.path()) + " into the archive",
+                         error);
             }
             got += copied;
             advance(copied);
