@@ -11,6 +11,8 @@ namespace tessapak::app {
 about::about(platform::UrlOpener& urls)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), urls_(urls) {
     setObjectName(QStringLiteral("about"));
+    // The caption is empty; a screen reader needs a word for the window.
+    setAccessibleName(QStringLiteral("关于"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(278, 160);
     setFont(windowFont());

@@ -78,6 +78,17 @@ QLabel* makeStatusLabel(QWidget* frame, const char* name, const QPoint& position
     return label;
 }
 
+// A caption label names its path box for assistive technology; the colon
+// belongs to the look, not to the name.
+void nameByCaption(QLabel* caption, QLineEdit* box) {
+    caption->setBuddy(box);
+    QString name = caption->text();
+    if (name.endsWith(QLatin1Char(':'))) {
+        name.chop(1);
+    }
+    box->setAccessibleName(name);
+}
+
 QString progressText(std::int64_t number, std::int64_t total) {
     return QStringLiteral("文件总数: ") + QString::number(total) + QStringLiteral(" ,正在处理.") +
            QString::number(number);
@@ -150,6 +161,8 @@ void Form1::createPanels() {
     jbLabel2 = makeLabel(jbFrame, "jbLabel2", QPoint(57, 30), QStringLiteral("皮肤文件:"));
     jbLabel3 = makeLabel(jbFrame, "jbLabel3", QPoint(57, 67), QStringLiteral("解出目录:"));
     jbLabel = makeStatusLabel(jbFrame, "jbLabel", QPoint(63, 99), QPalette::ToolTipBase);
+    nameByCaption(jbLabel2, jbText1);
+    nameByCaption(jbLabel3, jbText2);
 
     dbFrame = makeFrame(this, "dbFrame", QStringLiteral("打包"), QRect(42, 196, 537, 129));
     dbText1 = makePathBox(dbFrame, "dbText1", QRect(127, 24, 270, 23));
@@ -157,6 +170,8 @@ void Form1::createPanels() {
     dbLabel4 = makeLabel(dbFrame, "dbLabel4", QPoint(56, 31), QStringLiteral("打包目录:"));
     dbLabel5 = makeLabel(dbFrame, "dbLabel5", QPoint(57, 69), QStringLiteral("输出文件:"));
     dbLabel = makeStatusLabel(dbFrame, "dbLabel", QPoint(65, 104), QPalette::Button);
+    nameByCaption(dbLabel4, dbText1);
+    nameByCaption(dbLabel5, dbText2);
 }
 
 // The six buttons come from the window's stored design data, each restored

@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include "app/about_window.h"
+#include "app/accessible_chrome.h"
 #include "app/main_window.h"
 
 namespace tessapak::app {
@@ -65,6 +66,7 @@ bool startWindowDrag(QWidget* window, const QMouseEvent* event) {
 
 ChromeImage::ChromeImage(QWidget* parent, const QRect& geometry, const QString& toolTip)
     : QWidget(parent) {
+    installAccessibleChrome();
     setGeometry(geometry);
     setToolTip(toolTip);
     // The symbol is part of the window's picture; this widget paints nothing.
@@ -83,6 +85,7 @@ void ChromeImage::mouseReleaseEvent(QMouseEvent* event) {
 
 LinkLabel::LinkLabel(QWidget* parent, const QPoint& position, const QString& caption)
     : QLabel(parent) {
+    installAccessibleChrome();
     move(position);
     setCaption(this, caption);
 }
