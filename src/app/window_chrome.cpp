@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QUrl>
 #include <QWindow>
 
@@ -71,6 +72,22 @@ ChromeImage::ChromeImage(QWidget* parent, const QRect& geometry, const QString& 
     setToolTip(toolTip);
     // The symbol is part of the window's picture; this widget paints nothing.
     setAttribute(Qt::WA_NoSystemBackground);
+}
+
+// Qt would show the tip of a disabled widget; a disabled control shows none.
+bool ChromeImage::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && !isEnabled()) {
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void ChromeImage::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && underMouse() &&
+        QToolTip::isVisible()) {
+        QToolTip::hideText();
+    }
+    QWidget::changeEvent(event);
 }
 
 void ChromeImage::mousePressEvent(QMouseEvent* event) {
