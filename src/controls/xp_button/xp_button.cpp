@@ -529,11 +529,23 @@ void XPButton::tmrCheck_Timer() {
 // --- Qt deliveries -------------------------------------------------------
 
 void XPButton::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    // Device pixels per pixel of whatever is painted on: the screen's, or
+    // that of an image the widget is rendered into.
+    const double ratio = painter.deviceTransform().m11();
+    const bool scaled = ratio > 1 && !qFuzzyCompare(ratio, 1.0);
+    surface_.setDevicePixelRatio(scaled ? ratio : 1);
     inPaintEvent_ = true;
     UserControl_Paint();
     inPaintEvent_ = false;
-    QPainter painter(this);
-    painter.drawImage(0, 0, surface_.image());
+    if (scaled) {
+        // The design in whole device pixels, caption and icon at the
+        // screen's resolution; the surface scaled up would be blurred.
+        painter.drawImage(QPointF(0, 0), surface_.devicePicture());
+        surface_.setDevicePixelRatio(1);
+    } else {
+        painter.drawImage(0, 0, surface_.image());
+    }
 }
 
 void XPButton::resizeEvent(QResizeEvent* event) {
