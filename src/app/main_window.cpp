@@ -17,6 +17,7 @@
 #include "app/about_window.h"
 #include "app/failure_text.h"
 #include "app/host_paths.h"
+#include "app/status_label.h"
 #include "app/stored_form.h"
 #include "app/window_chrome.h"
 #include "archive/archive_error.h"
@@ -70,11 +71,10 @@ QLabel* makeLabel(QWidget* frame, const char* name, const QPoint& position,
 }
 
 // The status lines are opaque in a system colour, unlike the caption labels.
-QLabel* makeStatusLabel(QWidget* frame, const char* name, const QPoint& position,
-                        QPalette::ColorRole background) {
-    QLabel* label = makeLabel(frame, name, position, QString());
-    label->setBackgroundRole(background);
-    label->setAutoFillBackground(true);
+StatusLabel* makeStatusLabel(QWidget* frame, const char* name, const QPoint& position,
+                             QPalette::ColorRole background) {
+    auto* label = new StatusLabel(frame, position, background);
+    label->setObjectName(QLatin1String(name));
     return label;
 }
 
@@ -255,8 +255,8 @@ MessageAnswer Form1::showMessage(const QString& text, const QString& title, Mess
     return platform_.messages->show(this, text, title, icon, buttons);
 }
 
-void Form1::showProgress(QLabel* label, const QString& text) {
-    setCaption(label, text);
+void Form1::showProgress(StatusLabel* label, const QString& text) {
+    label->setStatus(text);
     QCoreApplication::processEvents();
 }
 
@@ -319,7 +319,7 @@ void Form1::UnpackArchive() {
 
     switch (outcome) {
         case Outcome::Done:
-            setCaption(jbLabel, QStringLiteral("完成解包。"));
+            jbLabel->setStatus(QStringLiteral("完成解包。"));
             showMessage(QStringLiteral("解包完成！ "), QStringLiteral("成功"), MessageIcon::None);
             break;
         case Outcome::NotAnArchive:
@@ -386,7 +386,7 @@ void Form1::PackFolder() {
 
     if (failure.isEmpty()) {
         packList_.reset();
-        setCaption(dbLabel, QStringLiteral("完成打包。"));
+        dbLabel->setStatus(QStringLiteral("完成打包。"));
         showMessage(QStringLiteral("打包完成！ "), QStringLiteral("成功"), MessageIcon::None);
     } else {
         showMessage(QStringLiteral("打包失败！未知错误 ") + failure, QStringLiteral("出错"),

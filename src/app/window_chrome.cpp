@@ -187,15 +187,24 @@ bool keepsItsWidth(const QLabel* label, const QString& before, const QString& af
     return tabular;
 }
 
+// A label held at one size stays held, at its new size.
+void sizeLabel(QLabel* label, const QSize& size) {
+    if (label->minimumSize() == label->maximumSize()) {
+        label->setFixedSize(size);
+    } else {
+        label->resize(size);
+    }
+}
+
 }  // namespace
 
 void setCaption(QLabel* label, const QString& caption) {
     const QString before = label->text();
     label->setText(caption);
     if (caption.isEmpty()) {
-        label->resize(6, 12);
+        sizeLabel(label, QSize(6, 12));
     } else if (!keepsItsWidth(label, before, caption)) {
-        label->adjustSize();
+        sizeLabel(label, label->sizeHint());
     }
 }
 

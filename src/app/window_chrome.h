@@ -80,7 +80,8 @@ class PanelFrame : public QGroupBox {
 };
 
 // Sets a label's caption and sizes the label to it; an empty caption leaves
-// the label at 6 x 12 pixels, the size of an empty auto-sized label.
+// the label at 6 x 12 pixels, the size of an empty auto-sized label. A label
+// held at a fixed size is held at the new one.
 void setCaption(QLabel* label, const QString& caption);
 
 }  // namespace tessapak::app
