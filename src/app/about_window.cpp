@@ -11,6 +11,11 @@ namespace tessapak::app {
 about::about(platform::UrlOpener& urls)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), urls_(urls) {
     setObjectName(QStringLiteral("about"));
+    // The caption is empty, but Qt hands an empty one to the system as the
+    // program's name, which task lists then show; a blank shows nothing.
+    setWindowTitle(QStringLiteral(" "));
+    // A screen reader needs a word for the window all the same.
+    setAccessibleName(QStringLiteral("关于"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(278, 160);
     setFont(windowFont());

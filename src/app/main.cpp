@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     // Closing the main window from the system leaves an open about window
     // running; the program ends with its last window.
     QApplication::setQuitOnLastWindowClosed(true);
+    tessapak::app::installQtTranslations();
 
     tessapak::app::Form1 window;
     window.show();

@@ -17,6 +17,7 @@
 #include "app/about_window.h"
 #include "app/failure_text.h"
 #include "app/host_paths.h"
+#include "app/status_label.h"
 #include "app/stored_form.h"
 #include "app/window_chrome.h"
 #include "archive/archive_error.h"
@@ -70,12 +71,22 @@ QLabel* makeLabel(QWidget* frame, const char* name, const QPoint& position,
 }
 
 // The status lines are opaque in a system colour, unlike the caption labels.
-QLabel* makeStatusLabel(QWidget* frame, const char* name, const QPoint& position,
-                        QPalette::ColorRole background) {
-    QLabel* label = makeLabel(frame, name, position, QString());
-    label->setBackgroundRole(background);
-    label->setAutoFillBackground(true);
+StatusLabel* makeStatusLabel(QWidget* frame, const char* name, const QPoint& position,
+                             QPalette::ColorRole background) {
+    auto* label = new StatusLabel(frame, position, background);
+    label->setObjectName(QLatin1String(name));
     return label;
+}
+
+// A caption label names its path box for assistive technology; the colon
+// belongs to the look, not to the name.
+void nameByCaption(QLabel* caption, QLineEdit* box) {
+    caption->setBuddy(box);
+    QString name = caption->text();
+    if (name.endsWith(QLatin1Char(':'))) {
+        name.chop(1);
+    }
+    box->setAccessibleName(name);
 }
 
 QString progressText(std::int64_t number, std::int64_t total) {
@@ -150,6 +161,8 @@ void Form1::createPanels() {
     jbLabel2 = makeLabel(jbFrame, "jbLabel2", QPoint(57, 30), QStringLiteral("皮肤文件:"));
     jbLabel3 = makeLabel(jbFrame, "jbLabel3", QPoint(57, 67), QStringLiteral("解出目录:"));
     jbLabel = makeStatusLabel(jbFrame, "jbLabel", QPoint(63, 99), QPalette::ToolTipBase);
+    nameByCaption(jbLabel2, jbText1);
+    nameByCaption(jbLabel3, jbText2);
 
     dbFrame = makeFrame(this, "dbFrame", QStringLiteral("打包"), QRect(42, 196, 537, 129));
     dbText1 = makePathBox(dbFrame, "dbText1", QRect(127, 24, 270, 23));
@@ -157,6 +170,8 @@ void Form1::createPanels() {
     dbLabel4 = makeLabel(dbFrame, "dbLabel4", QPoint(56, 31), QStringLiteral("打包目录:"));
     dbLabel5 = makeLabel(dbFrame, "dbLabel5", QPoint(57, 69), QStringLiteral("输出文件:"));
     dbLabel = makeStatusLabel(dbFrame, "dbLabel", QPoint(65, 104), QPalette::Button);
+    nameByCaption(dbLabel4, dbText1);
+    nameByCaption(dbLabel5, dbText2);
 }
 
 // The six buttons come from the window's stored design data, each restored
@@ -240,8 +255,8 @@ MessageAnswer Form1::showMessage(const QString& text, const QString& title, Mess
     return platform_.messages->show(this, text, title, icon, buttons);
 }
 
-void Form1::showProgress(QLabel* label, const QString& text) {
-    setCaption(label, text);
+void Form1::showProgress(StatusLabel* label, const QString& text) {
+    label->setStatus(text);
     QCoreApplication::processEvents();
 }
 
@@ -304,7 +319,7 @@ void Form1::UnpackArchive() {
 
     switch (outcome) {
         case Outcome::Done:
-            setCaption(jbLabel, QStringLiteral("完成解包。"));
+            jbLabel->setStatus(QStringLiteral("完成解包。"));
             showMessage(QStringLiteral("解包完成！ "), QStringLiteral("成功"), MessageIcon::None);
             break;
         case Outcome::NotAnArchive:
@@ -371,7 +386,7 @@ void Form1::PackFolder() {
 
     if (failure.isEmpty()) {
         packList_.reset();
-        setCaption(dbLabel, QStringLiteral("完成打包。"));
+        dbLabel->setStatus(QStringLiteral("完成打包。"));
         showMessage(QStringLiteral("打包完成！ "), QStringLiteral("成功"), MessageIcon::None);
     } else {
         showMessage(QStringLiteral("打包失败！未知错误 ") + failure, QStringLiteral("出错"),

@@ -25,6 +25,7 @@ namespace tessapak::app {
 
 class ChromeImage;
 class LinkLabel;
+class StatusLabel;
 
 // The outside world the windows talk to: Qt's own unless a test scripts it.
 // Not owned; each must outlive the windows.
@@ -115,7 +116,7 @@ class Form1 : public QWidget {
         const QString& text, const QString& title, platform::MessageIcon icon,
         platform::MessageButtons buttons = platform::MessageButtons::Ok);
     // Sets a status line and lets the window repaint it: once per file.
-    void showProgress(QLabel* label, const QString& text);
+    void showProgress(StatusLabel* label, const QString& text);
 
     void beginRun();
     void endRun();
@@ -130,7 +131,7 @@ class Form1 : public QWidget {
     QLineEdit* jbText2 = nullptr;
     QLabel* jbLabel2 = nullptr;
     QLabel* jbLabel3 = nullptr;
-    QLabel* jbLabel = nullptr;
+    StatusLabel* jbLabel = nullptr;
     controls::XPButton* jbbtn1 = nullptr;
     controls::XPButton* jbbtn2 = nullptr;
     controls::XPButton* jbbtn = nullptr;
@@ -140,7 +141,7 @@ class Form1 : public QWidget {
     QLineEdit* dbText2 = nullptr;
     QLabel* dbLabel4 = nullptr;
     QLabel* dbLabel5 = nullptr;
-    QLabel* dbLabel = nullptr;
+    StatusLabel* dbLabel = nullptr;
     controls::XPButton* dbbtn1 = nullptr;
     controls::XPButton* dbbtn2 = nullptr;
     controls::XPButton* dbbtn = nullptr;

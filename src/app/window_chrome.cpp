@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QUrl>
 #include <QWindow>
 
 #include "app/about_window.h"
+#include "app/accessible_chrome.h"
 #include "app/main_window.h"
 
 namespace tessapak::app {
@@ -65,10 +67,27 @@ bool startWindowDrag(QWidget* window, const QMouseEvent* event) {
 
 ChromeImage::ChromeImage(QWidget* parent, const QRect& geometry, const QString& toolTip)
     : QWidget(parent) {
+    installAccessibleChrome();
     setGeometry(geometry);
     setToolTip(toolTip);
     // The symbol is part of the window's picture; this widget paints nothing.
     setAttribute(Qt::WA_NoSystemBackground);
+}
+
+// Qt would show the tip of a disabled widget; a disabled control shows none.
+bool ChromeImage::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && !isEnabled()) {
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void ChromeImage::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && underMouse() &&
+        QToolTip::isVisible()) {
+        QToolTip::hideText();
+    }
+    QWidget::changeEvent(event);
 }
 
 void ChromeImage::mousePressEvent(QMouseEvent* event) {
@@ -83,6 +102,7 @@ void ChromeImage::mouseReleaseEvent(QMouseEvent* event) {
 
 LinkLabel::LinkLabel(QWidget* parent, const QPoint& position, const QString& caption)
     : QLabel(parent) {
+    installAccessibleChrome();
     move(position);
     setCaption(this, caption);
 }
@@ -167,15 +187,24 @@ bool keepsItsWidth(const QLabel* label, const QString& before, const QString& af
     return tabular;
 }
 
+// A label held at one size stays held, at its new size.
+void sizeLabel(QLabel* label, const QSize& size) {
+    if (label->minimumSize() == label->maximumSize()) {
+        label->setFixedSize(size);
+    } else {
+        label->resize(size);
+    }
+}
+
 }  // namespace
 
 void setCaption(QLabel* label, const QString& caption) {
     const QString before = label->text();
     label->setText(caption);
     if (caption.isEmpty()) {
-        label->resize(6, 12);
+        sizeLabel(label, QSize(6, 12));
     } else if (!keepsItsWidth(label, before, caption)) {
-        label->adjustSize();
+        sizeLabel(label, label->sizeHint());
     }
 }
 

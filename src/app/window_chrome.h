@@ -28,7 +28,7 @@ bool startWindowDrag(QWidget* window, const QMouseEvent* event);
 // A windowless image control over a background picture: it has no picture
 // of its own, catches the mouse, shows its tool tip and raises Click for a
 // left press and release inside it. Disabled, it gets no mouse at all, so
-// Qt shows the parent's cursor over it.
+// Qt shows the parent's cursor over it, and shows no tool tip.
 class ChromeImage : public QWidget {
     Q_OBJECT
 
@@ -39,6 +39,8 @@ class ChromeImage : public QWidget {
     void Click();
 
   protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -78,7 +80,8 @@ class PanelFrame : public QGroupBox {
 };
 
 // Sets a label's caption and sizes the label to it; an empty caption leaves
-// the label at 6 x 12 pixels, the size of an empty auto-sized label.
+// the label at 6 x 12 pixels, the size of an empty auto-sized label. A label
+// held at a fixed size is held at the new one.
 void setCaption(QLabel* label, const QString& caption);
 
 }  // namespace tessapak::app

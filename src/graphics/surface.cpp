@@ -32,6 +32,11 @@ QImage opaqueImage(int width, int height) {
     return image;
 }
 
+// The first device pixel of the block that stands for pixel x.
+int blockEdge(long long x, double ratio) {
+    return static_cast<int>(std::lround(static_cast<double>(x) * ratio));
+}
+
 int roundToInt(double value) {
     // Nearest, ties to even, like the host's conversions; kept inside int so
     // an absurd coordinate cannot overflow.
@@ -64,6 +69,8 @@ void Surface::Cls() {
     }
     currentX_ = 0;
     currentY_ = 0;
+    design_ = QImage();
+    overlays_.clear();
 }
 
 QFont Surface::defaultFont() {
@@ -109,10 +116,15 @@ double Surface::TextHeight(const QString& text) const {
 void Surface::Print(const QString& text) {
     if (!image_.isNull() && !text.isEmpty()) {
         const QFontMetrics metrics(font_, &image_);
+        const QPoint baseline(toPixels(currentX_), toPixels(currentY_) + metrics.ascent());
+        if (deviceRatio_ != 1) {
+            beginOverlay();
+            overlays_.emplace_back(TextRun{baseline, font_, foreColor_, text});
+        }
         QPainter painter(&image_);
         painter.setFont(font_);
         painter.setPen(toQColor(foreColor_));
-        painter.drawText(QPoint(toPixels(currentX_), toPixels(currentY_) + metrics.ascent()), text);
+        painter.drawText(baseline, text);
     }
     currentX_ = 0;
     currentY_ += TextHeight(text);
@@ -203,27 +215,91 @@ bool Surface::BitBlt(int destX, int destY, int w, int h, const QImage& src, int 
         src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32
             ? src
             : src.convertToFormat(QImage::Format_RGB32);
+    const Blit blit{destX, destY, w, h, source, srcX, srcY, rop};
+    if (deviceRatio_ != 1) {
+        beginOverlay();
+        overlays_.emplace_back(blit);
+    }
+    applyBlit(image_, image_.size(), 1, blit);
+    return true;
+}
+
+// Each source pixel lands on the block of target pixels that stands for its
+// surface pixel: the pixel itself at ratio 1.
+void Surface::applyBlit(QImage& target, const QSize& surfaceSize, double ratio, const Blit& blit) {
+    const QImage& source = blit.source;
     // Clip in 64 bits: the rectangle must lie within the surface and the source.
-    const long long x0 =
-        std::max({0LL, static_cast<long long>(destX), static_cast<long long>(destX) - srcX});
-    const long long y0 =
-        std::max({0LL, static_cast<long long>(destY), static_cast<long long>(destY) - srcY});
-    const long long x1 =
-        std::min({static_cast<long long>(image_.width()), static_cast<long long>(destX) + w,
-                  static_cast<long long>(destX) - srcX + source.width()});
-    const long long y1 =
-        std::min({static_cast<long long>(image_.height()), static_cast<long long>(destY) + h,
-                  static_cast<long long>(destY) - srcY + source.height()});
+    const long long x0 = std::max(
+        {0LL, static_cast<long long>(blit.destX), static_cast<long long>(blit.destX) - blit.srcX});
+    const long long y0 = std::max(
+        {0LL, static_cast<long long>(blit.destY), static_cast<long long>(blit.destY) - blit.srcY});
+    const long long x1 = std::min(
+        {static_cast<long long>(surfaceSize.width()), static_cast<long long>(blit.destX) + blit.w,
+         static_cast<long long>(blit.destX) - blit.srcX + source.width()});
+    const long long y1 = std::min(
+        {static_cast<long long>(surfaceSize.height()), static_cast<long long>(blit.destY) + blit.h,
+         static_cast<long long>(blit.destY) - blit.srcY + source.height()});
     for (long long y = y0; y < y1; ++y) {
-        auto* d = reinterpret_cast<QRgb*>(image_.scanLine(static_cast<int>(y)));
-        const auto* s =
-            reinterpret_cast<const QRgb*>(source.constScanLine(static_cast<int>(y - destY + srcY)));
-        for (long long x = x0; x < x1; ++x) {
-            const QRgb sp = s[x - destX + srcX];
-            d[x] = rop == SRCAND ? (d[x] & sp) | kOpaque : d[x] | sp | kOpaque;
+        const auto* s = reinterpret_cast<const QRgb*>(
+            source.constScanLine(static_cast<int>(y - blit.destY + blit.srcY)));
+        for (int ty = blockEdge(y, ratio); ty < blockEdge(y + 1, ratio); ++ty) {
+            auto* d = reinterpret_cast<QRgb*>(target.scanLine(ty));
+            for (long long x = x0; x < x1; ++x) {
+                const QRgb sp = s[x - blit.destX + blit.srcX];
+                for (int tx = blockEdge(x, ratio); tx < blockEdge(x + 1, ratio); ++tx) {
+                    d[tx] = blit.rop == SRCAND ? (d[tx] & sp) | kOpaque : d[tx] | sp | kOpaque;
+                }
+            }
         }
     }
-    return true;
+}
+
+void Surface::setDevicePixelRatio(double ratio) {
+    deviceRatio_ = ratio > 0 ? ratio : 1;
+    design_ = QImage();
+    overlays_.clear();
+}
+
+void Surface::beginOverlay() {
+    if (overlays_.empty()) {
+        design_ = image_;
+    }
+}
+
+QImage Surface::devicePicture() const {
+    if (deviceRatio_ == 1 || image_.isNull()) {
+        return image_;
+    }
+    const QImage& design = overlays_.empty() ? image_ : design_;
+    const QSize size = design.size();
+    QImage picture(blockEdge(size.width(), deviceRatio_), blockEdge(size.height(), deviceRatio_),
+                   QImage::Format_RGB32);
+    picture.setDotsPerMeterX(kDotsPerMeter);
+    picture.setDotsPerMeterY(kDotsPerMeter);
+    picture.setDevicePixelRatio(deviceRatio_);
+    for (int y = 0; y < size.height(); ++y) {
+        const auto* s = reinterpret_cast<const QRgb*>(design.constScanLine(y));
+        for (int ty = blockEdge(y, deviceRatio_); ty < blockEdge(y + 1, deviceRatio_); ++ty) {
+            auto* d = reinterpret_cast<QRgb*>(picture.scanLine(ty));
+            for (int x = 0; x < size.width(); ++x) {
+                std::fill(d + blockEdge(x, deviceRatio_), d + blockEdge(x + 1, deviceRatio_), s[x]);
+            }
+        }
+    }
+    for (const Overlay& overlay : overlays_) {
+        if (const auto* blit = std::get_if<Blit>(&overlay)) {
+            applyBlit(picture, size, deviceRatio_, *blit);
+            continue;
+        }
+        // Painted in pixels on a picture of finer device pixels, the text
+        // gets the device's resolution.
+        const TextRun& run = std::get<TextRun>(overlay);
+        QPainter painter(&picture);
+        painter.setFont(run.font);
+        painter.setPen(toQColor(run.colour));
+        painter.drawText(run.baseline, run.text);
+    }
+    return picture;
 }
 
 int Surface::toPixels(double value) const {

@@ -2,8 +2,11 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPoint>
 #include <QString>
 #include <cstdint>
+#include <variant>
+#include <vector>
 
 namespace tessapak::graphics {
 
@@ -88,9 +91,43 @@ class Surface {
     int toPixels(double value) const;
     double fromPixels(int pixels) const;
 
+    // The screen's device pixels per pixel. Above 1 the surface also keeps
+    // what it needs for devicePicture: the picture as it stood before the
+    // first text or blit, and the texts and blits since. Cls, resize and a
+    // new ratio start afresh; at 1 nothing is kept and nothing changes.
+    void setDevicePixelRatio(double ratio);
+    double devicePixelRatio() const { return deviceRatio_; }
+    // The picture for the screen: each pixel drawn before the first text or
+    // blit becomes a block of whole device pixels, so outlines and dots stay
+    // hard, and the texts and blits are drawn over it at the device's
+    // resolution. At a ratio of 1, the image itself.
+    QImage devicePicture() const;
+
   private:
     double toPixelsExact(double value) const;
     double fromPixelsExact(double pixels) const;
+    // Keeps the picture as it is before the first text or blit lands on it.
+    void beginOverlay();
+
+    struct TextRun {
+        QPoint baseline;  // pixels
+        QFont font;
+        std::uint32_t colour;
+        QString text;
+    };
+    struct Blit {
+        int destX;
+        int destY;
+        int w;
+        int h;
+        QImage source;
+        int srcX;
+        int srcY;
+        std::uint32_t rop;
+    };
+    using Overlay = std::variant<TextRun, Blit>;
+
+    static void applyBlit(QImage& target, const QSize& surfaceSize, double ratio, const Blit& blit);
 
     QImage image_;
     std::uint32_t backColor_;
@@ -99,6 +136,9 @@ class Surface {
     ScaleUnit unit_ = ScaleUnit::Pixels;
     double currentX_ = 0;
     double currentY_ = 0;
+    double deviceRatio_ = 1;
+    QImage design_;
+    std::vector<Overlay> overlays_;
 };
 
 // Switches the surface to a unit for a scope and always switches it back,

@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QHelpEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include "app/about_window.h"
@@ -118,6 +120,25 @@ TEST_F(WindowChrome, CharacterKeysCloseTheAboutWindowAndOthersDoNot) {
         flushDeletes();
         EXPECT_EQ(form->aboutWindow(), nullptr) << key;
     }
+}
+
+TEST_F(WindowChrome, TheCloseImageShowsItsToolTipOnlyWhileEnabled) {
+    ChromeImage* close = image("UnLoadMain");
+    const auto askForTip = [close] {
+        QHelpEvent help(QEvent::ToolTip, close->rect().center(),
+                        close->mapToGlobal(close->rect().center()));
+        QApplication::sendEvent(close, &help);
+    };
+    ASSERT_FALSE(QToolTip::isVisible());
+    form->DisableControls();
+    askForTip();
+    EXPECT_FALSE(QToolTip::isVisible());
+
+    form->EnableControls();
+    askForTip();
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "关闭");
+    QToolTip::hideText();
 }
 
 TEST_F(WindowChrome, TheCloseRuleRefusesOnlyUnloadsFromCode) {

@@ -385,5 +385,53 @@ TEST(DrawButtonShape, FollowsTheWidgetsSizeEvenBeforeItIsShown) {
     EXPECT_EQ(button.mask().boundingRect(), QRect(0, 0, 93, 24));
 }
 
+// At two device pixels per pixel the design keeps its pixels whole (each a
+// 2 x 2 block of its colour, no blur), while the caption is drawn finer.
+TEST(DrawButtonScale, AtTwoDevicePixelsKeepsThePixelDesignAndDrawsTheCaptionFiner) {
+    Drawn plain(xpOlive, {false, false, true});
+    Drawn captioned(xpOlive, {false, false, true});
+    captioned.button().setCaption("开始解包");
+    const QImage design = plain.image().copy();
+    const QImage printed = captioned.image().copy();
+
+    QImage device(captioned.W() * 2, captioned.H() * 2, QImage::Format_RGB32);
+    device.fill(Qt::magenta);
+    device.setDevicePixelRatio(2);
+    captioned.button().render(&device);
+
+    // Pixels the caption leaves alone at one device pixel, with a margin.
+    const auto captionFree = [&](int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QPoint p(x + dx, y + dy);
+                if (printed.valid(p) && printed.pixel(p) != design.pixel(p)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    int finerBlocks = 0;
+    for (int y = 0; y < captioned.H(); ++y) {
+        for (int x = 0; x < captioned.W(); ++x) {
+            if (!captioned.button().mask().contains(QPoint(x, y))) {
+                continue;
+            }
+            const QRgb block[4] = {device.pixel(2 * x, 2 * y), device.pixel(2 * x + 1, 2 * y),
+                                   device.pixel(2 * x, 2 * y + 1),
+                                   device.pixel(2 * x + 1, 2 * y + 1)};
+            if (captionFree(x, y)) {
+                for (QRgb pixel : block) {
+                    ASSERT_EQ(hex(fromRgb(pixel)), hex(fromRgb(design.pixel(x, y))))
+                        << "at " << x << "," << y;
+                }
+            } else if (block[0] != block[1] || block[0] != block[2] || block[0] != block[3]) {
+                ++finerBlocks;
+            }
+        }
+    }
+    EXPECT_GT(finerBlocks, 20) << "the caption is drawn at the device's resolution";
+}
+
 }  // namespace
 }  // namespace tessapak::controls

@@ -1,5 +1,6 @@
 #include "controls/xp_button/xp_button.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <limits>
 
+#include "controls/xp_button/accessible_xp_button.h"
 #include "controls/xp_button/vb_input.h"
 #include "platform/pointer.h"
 
@@ -149,6 +151,7 @@ Picture toPicture(const QString& key, const QVariant& value) {
 }  // namespace
 
 XPButton::XPButton(QWidget* parent) : QWidget(parent), pointer_(&platform::qtPointer()) {
+    installAccessibleXPButton();
     // Tab order and focus on click come from the host; Enabled never reaches
     // QWidget, so focus stays available while the control ignores input.
     setFocusPolicy(Qt::StrongFocus);
@@ -199,6 +202,8 @@ void XPButton::setCaption(const QString& value) {
     record_.Caption = value;
     emit PropertyChanged(kKeyCaption);
     DrawButton();
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 std::uint32_t XPButton::ForeColor() const {
@@ -239,6 +244,10 @@ void XPButton::setEnabled(bool value) {
     record_.Enabled = value;
     emit PropertyChanged(kKeyEnabled);
     DrawButton();
+    QAccessible::State changed;
+    changed.disabled = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
 }
 
 QFont XPButton::FontType() const {
@@ -520,11 +529,23 @@ void XPButton::tmrCheck_Timer() {
 // --- Qt deliveries -------------------------------------------------------
 
 void XPButton::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    // Device pixels per pixel of whatever is painted on: the screen's, or
+    // that of an image the widget is rendered into.
+    const double ratio = painter.deviceTransform().m11();
+    const bool scaled = ratio > 1 && !qFuzzyCompare(ratio, 1.0);
+    surface_.setDevicePixelRatio(scaled ? ratio : 1);
     inPaintEvent_ = true;
     UserControl_Paint();
     inPaintEvent_ = false;
-    QPainter painter(this);
-    painter.drawImage(0, 0, surface_.image());
+    if (scaled) {
+        // The design in whole device pixels, caption and icon at the
+        // screen's resolution; the surface scaled up would be blurred.
+        painter.drawImage(QPointF(0, 0), surface_.devicePicture());
+        surface_.setDevicePixelRatio(1);
+    } else {
+        painter.drawImage(0, 0, surface_.image());
+    }
 }
 
 void XPButton::resizeEvent(QResizeEvent* event) {

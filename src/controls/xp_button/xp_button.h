@@ -98,6 +98,8 @@ class XPButton : public QWidget {
 
   private:
     friend class XPButtonTestAccess;
+    // Its press action is the host's click.
+    friend class AccessibleXPButton;
 
     // The host's notifications to the control.
     void UserControl_Click();

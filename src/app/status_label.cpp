@@ -1,0 +1,54 @@
+#include "app/status_label.h"
+
+#include <QScreen>
+#include <QTimerEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "app/window_chrome.h"
+
+namespace tessapak::app {
+
+StatusLabel::StatusLabel(QWidget* parent, const QPoint& position, QPalette::ColorRole background)
+    : QLabel(parent) {
+    move(position);
+    // Held at the size of its text: a new text of the same size then asks
+    // no layout of the frame, which costs as much as the text itself.
+    setFixedSize(6, 12);
+    setCaption(this, QString());
+    setBackgroundRole(background);
+    setAutoFillBackground(true);
+}
+
+void StatusLabel::setStatus(const QString& text) {
+    if (frame_.isActive()) {
+        // Inside the frame of the last repaint: the text changes, its repaint
+        // waits for the frame's end.
+        setUpdatesEnabled(false);
+    } else {
+        frame_.start(frameMilliseconds(), Qt::PreciseTimer, this);
+    }
+    setCaption(this, text);
+}
+
+void StatusLabel::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != frame_.timerId()) {
+        QLabel::timerEvent(event);
+        return;
+    }
+    if (updatesEnabled()) {
+        // Nothing waited during this frame.
+        frame_.stop();
+        return;
+    }
+    // Shows the latest text; the timer runs on for the frame this repaint opens.
+    setUpdatesEnabled(true);
+}
+
+int StatusLabel::frameMilliseconds() const {
+    const QScreen* const shown = screen();
+    const double rate = shown != nullptr && shown->refreshRate() > 1 ? shown->refreshRate() : 60;
+    return std::max(1, static_cast<int>(std::floor(1000 / rate)));
+}
+
+}  // namespace tessapak::app
