@@ -13,6 +13,7 @@
 #include "archive/file_io.h"
 #include "archive/names.h"
 #include "archive/rdb_format.h"
+#include "archive/read_pipeline.h"
 
 namespace tessapak::archive {
 
@@ -20,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Files at least this long skip the output buffer and are copied by the kernel.
-constexpr std::int64_t kDirectCopyThreshold = io::kCopyBufferSize / 2;
 // Writeback is started after every this many bytes, so that the one flush at
 // the end has little left to wait for.
 constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
@@ -71,7 +70,6 @@ class ArchiveFile {
             ::fchmod(fd_.get(), st.st_mode & 07777);
         }
         buffer_ = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
-        scratch_ = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
     }
 
     ~ArchiveFile() {
@@ -98,54 +96,18 @@ class ArchiveFile {
         }
     }
 
-    // Copies exactly size bytes of the open source file, which must end there.
-    void copyFile(int source, std::int64_t size, const SourceName& sourceName) {
-        std::int64_t got;
-        if (size < kDirectCopyThreshold) {
-            // Read straight into the output buffer; asking for one byte more
-            // than listed shows whether the file grew.
-            const auto want = static_cast<std::size_t>(size) + 1;
-            if (io::kCopyBufferSize - used_ < want) {
-                flush();
-            }
-            got = io::readSome(source, buffer_.get() + used_, want);
-            if (got < 0) {
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                         "cannot read the file", errno);
-            }
-            checkLength(got, size, sourceName);
-            used_ += static_cast<std::size_t>(got);
+    // Writes a run of file data as it came from the reader.
+    void write(const unsigned char* data, std::size_t size) {
+        if (size < io::kCopyBufferSize - used_) {
+            append(data, size);
             return;
         }
         flush();
-        // In steps, so that writeback of one step overlaps the copy of the next.
-        got = 0;
-        while (got < size) {
-            const std::int64_t step = std::min(size - got, kWritebackStep);
-            bool readFailed = false;
-            const std::int64_t copied =
-                io::copyRange(source, -1, fd_.get(), step, scratch_.get(), readFailed);
-            if (copied < 0) {
-                if (readFailed) {
-                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                             "cannot read the file", errno);
-                }
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                         "cannot write " + sourceName.path().string() + " into the archive", errno);
-            }
-            got += copied;
-            advance(copied);
-            if (copied < step) {
-                break;  // the file ended early
-            }
+        if (const int err = io::writeAll(fd_.get(), data, size); err != 0) {
+            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot write the archive", err);
         }
-        unsigned char extra;
-        const std::int64_t more = io::readSome(source, &extra, 1);
-        if (more < 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                     "cannot read the file", errno);
-        }
-        checkLength(got + more, size, sourceName);
+        advance(static_cast<std::int64_t>(size));
     }
 
     void commit() {
@@ -166,15 +128,6 @@ class ArchiveFile {
     }
 
   private:
-    static void checkLength(std::int64_t got, std::int64_t size, const SourceName& sourceName) {
-        if (got != size) {
-            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, sourceName.path(),
-                               std::string("the file ") + (got < size ? "became shorter" : "grew") +
-                                   " after the folder was listed (" + withThousands(size) +
-                                   " bytes listed)");
-        }
-    }
-
     void flush() {
         if (used_ == 0) {
             return;
@@ -200,7 +153,6 @@ class ArchiveFile {
     fs::path temporary_;
     io::Fd fd_;
     std::unique_ptr<unsigned char[]> buffer_;
-    std::unique_ptr<unsigned char[]> scratch_;
     std::size_t used_ = 0;
     std::int64_t written_ = 0;
     std::int64_t writebackFrom_ = 0;
@@ -316,17 +268,33 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         offset += list.FileSizes[i];
     }
 
-    // Files of one folder are consecutive in the list, so each is opened
+    // The reader thread opens and reads the files while this thread writes;
+    // files of one folder are consecutive in the list, so each is opened
     // relative to its folder, which is opened once.
-    const auto total64 = static_cast<std::int64_t>(count);
+    struct Opened : PipelineFile {
+        explicit Opened(io::Fd fd, const SourceName& source)
+            : fd_(std::move(fd)), source_(source) {}
+        std::size_t read(unsigned char* buffer, std::size_t size) override {
+            while (true) {
+                const ssize_t got = ::read(fd_.get(), buffer, size);
+                if (got >= 0) {
+                    return static_cast<std::size_t>(got);
+                }
+                if (errno != EINTR) {
+                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, source_.path(),
+                             "cannot read the file", errno);
+                }
+            }
+        }
+        io::Fd fd_;
+        SourceName source_;
+    };
     std::u16string currentFolder;
     io::Fd folderFd;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (progress) {
-            progress(static_cast<std::int64_t>(i) + 1, total64);
-        }
+    PipelineSource source;
+    source.open = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
         const std::u16string& name = list.FileNames[i];
-        const SourceName source{root, name};
+        const SourceName sourceName{root, name};
         const std::size_t cut = name.rfind(u'\\');
         const std::u16string_view folder = cut == std::u16string::npos
                                                ? std::u16string_view()
@@ -336,7 +304,7 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
             const fs::path folderPath = folder.empty() ? root : root / *hostPathFor(currentFolder);
             folderFd = io::Fd(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (!folderFd) {
-                openFailed(source, errno);
+                openFailed(sourceName, errno);
             }
         }
         const std::string leaf =
@@ -345,9 +313,26 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
         io::Fd fd(::openat(folderFd.get(), leaf.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (!fd) {
-            openFailed(source, errno);
+            openFailed(sourceName, errno);
         }
-        archive.copyFile(fd.get(), list.FileSizes[i], source);
+        return std::make_unique<Opened>(std::move(fd), sourceName);
+    };
+    source.changed = [&](std::size_t i, bool grew) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged,
+                           SourceName{root, list.FileNames[i]}.path(),
+                           std::string("the file ") + (grew ? "grew" : "became shorter") +
+                               " after the folder was listed (" + withThousands(list.FileSizes[i]) +
+                               " bytes listed)");
+    };
+
+    const auto total64 = static_cast<std::int64_t>(count);
+    ReadPipeline pipeline(list.FileSizes, std::move(source));
+    PipelineChunk chunk;
+    while (pipeline.next(chunk)) {
+        for (std::size_t i = chunk.firstFile; progress && i < chunk.endFile; ++i) {
+            progress(static_cast<std::int64_t>(i) + 1, total64);
+        }
+        archive.write(chunk.data, chunk.size);
     }
     archive.commit();
 }

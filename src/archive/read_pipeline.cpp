@@ -18,7 +18,8 @@ ReadPipeline::ReadPipeline(std::vector<std::int64_t> sizes, PipelineSource sourc
     // Two at least: one being filled while the caller writes the other.
     bufferCount = std::max<std::size_t>(bufferCount, 2);
     for (std::size_t i = 0; i < bufferCount; ++i) {
-        buffers_.push_back(std::make_unique<unsigned char[]>(bufferSize_));
+        // Not zeroed: a page costs only once it is filled.
+        buffers_.emplace_back(new unsigned char[bufferSize_]);
         free_.push_back(buffers_.back().get());
     }
     thread_ = std::thread([this] { read(); });

@@ -6,9 +6,12 @@
 
 #include <cerrno>
 #include <climits>
+#include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "archive/archive_error.h"
+#include "archive/extract_pool.h"
 #include "archive/file_io.h"
 #include "archive/names.h"
 
@@ -18,9 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Entries at least this long are copied by the kernel; shorter ones come
-// from one read of the data area that serves many entries at a time.
-constexpr std::int64_t kDirectCopyThreshold = io::kCopyBufferSize / 2;
+// Creating a file costs about as much as writing this many bytes, for
+// balancing the workers.
+constexpr std::int64_t kCostPerFile = 32 * 1024;
 
 std::string entryLabel(std::size_t index, const std::u16string& name) {
     return "entry " + std::to_string(index + 1) + " (" + displayName(name) + ")";
@@ -339,26 +342,49 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
                  errno);
     }
 
-    std::unordered_set<std::string> madeFolders;
-    const auto total = static_cast<std::int64_t>(s.entries.size());
-    for (std::size_t i = 0; i < s.entries.size(); ++i) {
-        if (progress) {
-            progress(static_cast<std::int64_t>(i) + 1, total);
+    // Entries are grouped by folder; each group goes to one worker, which
+    // keeps the archive's order inside it.
+    std::vector<ExtractGroup> groups;
+    std::vector<std::string> relatives(s.entries.size());
+    {
+        std::unordered_map<std::string, std::size_t> groupOf;
+        for (std::size_t i = 0; i < s.entries.size(); ++i) {
+            relatives[i] = hostPathFor(s.entries[i].Name)->native();
+            const std::size_t slash = relatives[i].rfind('/');
+            const std::string folder =
+                slash == std::string::npos ? std::string() : relatives[i].substr(0, slash);
+            const auto [it, added] = groupOf.try_emplace(folder, groups.size());
+            if (added) {
+                groups.emplace_back();
+            }
+            ExtractGroup& group = groups[it->second];
+            group.entries.push_back(i);
+            group.cost += s.entries[i].DataSize + kCostPerFile;
         }
+    }
+
+    struct Worker {
+        std::unordered_set<std::string> madeFolders;
+        std::unique_ptr<unsigned char[]> scratch;
+    };
+    const unsigned workers = extractWorkerCount(std::thread::hardware_concurrency());
+    std::vector<Worker> state(workers);
+    const auto write = [&](unsigned worker, std::size_t i) {
+        Worker& w = state[worker];
         const RdbEntry& entry = s.entries[i];
-        const fs::path host = *hostPathFor(entry.Name);
-        const std::string& relative = host.native();
+        const std::string& relative = relatives[i];
         for (std::size_t slash = relative.find('/'); slash != std::string::npos;
              slash = relative.find('/', slash + 1)) {
             std::string folder = relative.substr(0, slash);
-            if (madeFolders.count(folder) != 0) {
+            if (w.madeFolders.count(folder) != 0) {
                 continue;
             }
+            // Another worker may have made it a moment ago.
             if (::mkdirat(targetFd.get(), folder.c_str(), 0777) != 0 && errno != EEXIST) {
                 io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / folder,
                          "cannot create the folder", errno);
             }
-            madeFolders.insert(std::move(folder));
+            w.madeFolders.insert(std::move(folder));
         }
 
         // Truncating, so that a later entry of the same name leaves only its own bytes.
@@ -370,17 +396,13 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         }
         const std::int64_t offset = s.dataStart + entry.DataOffset;
         const std::int64_t size = entry.DataSize;
-        if (size > 0 && size < kDirectCopyThreshold) {
-            const unsigned char* data = s.window(offset, size);
-            if (const int err = io::writeAll(out.get(), data, static_cast<std::size_t>(size));
-                err != 0) {
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                         "cannot write the file", err);
+        if (size > 0) {
+            if (!w.scratch) {
+                w.scratch.reset(new unsigned char[io::kCopyBufferSize]);
             }
-        } else if (size > 0) {
             bool readFailed = false;
             const std::int64_t copied =
-                io::copyRange(s.fd.get(), offset, out.get(), size, s.ensureBuffer(), readFailed);
+                io::copyRange(s.fd.get(), offset, out.get(), size, w.scratch.get(), readFailed);
             if (copied < 0) {
                 if (readFailed) {
                     s.readFailed(errno);
@@ -388,7 +410,6 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
                 io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
                          "cannot write the file", errno);
             }
-            s.windowLength = 0;  // the buffer may have served as scratch
             if (copied < size) {
                 s.shrank();
             }
@@ -397,7 +418,8 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
             io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
                      "cannot write the file", err);
         }
-    }
+    };
+    runExtractPool(std::move(groups), workers, write, progress);
     return target;
 }
 
