@@ -152,9 +152,11 @@ TEST(Extraction, WorkersReportProgressInOrderOnTheCallingThreadAndTheFirstFailur
         const std::string folder = "f" + std::to_string(i % 8);
         const std::string name = std::to_string(i) + ".bin";
         const std::string data(static_cast<std::size_t>(1 + i * 97 % 3000), static_cast<char>(i));
-        raw.entries.emplace_back(std::u16string(folder.begin(), folder.end()) + u"\\" +
-                                     std::u16string(name.begin(), name.end()),
-                                 data);
+        std::u16string stored;
+        for (const char c : folder + "\\" + name) {
+            stored.push_back(static_cast<char16_t>(c));
+        }
+        raw.entries.push_back(RawEntry(stored, data));
         expected[folder + "/" + name] = data;
     }
     const std::string bytes = raw.build();
