@@ -1,16 +1,13 @@
 #include "archive/pack.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string_view>
 
 #include "archive/archive_error.h"
-#include "archive/file_io.h"
+#include "archive/folder_chain.h"
+#include "archive/host_fs.h"
 #include "archive/names.h"
 #include "archive/rdb_format.h"
 #include "archive/read_pipeline.h"
@@ -20,6 +17,7 @@ namespace tessapak::archive {
 namespace {
 
 namespace fs = std::filesystem;
+using host::NativeString;
 
 // Writeback is started after every this many bytes, so that the one flush at
 // the end has little left to wait for.
@@ -44,39 +42,60 @@ struct SourceName {
     fs::path path() const { return root / *hostPathFor(name); }
 };
 
-[[noreturn]] void openFailed(const SourceName& source, int err) {
-    if (err == ENOENT || err == ENOTDIR) {
+[[noreturn]] void openFailed(const SourceName& source, const std::error_code& error) {
+    if (host::isNotFound(error)) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, source.path(),
                            "the file vanished after the folder was listed");
     }
-    io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, source.path(), "cannot open the file",
-             err);
+    failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, source.path(), "cannot open the file",
+             error);
 }
 
-// The archive under construction: a temporary file that disappears unless
-// commit() puts it in place of the output.
-class ArchiveFile {
+// This run's own temporary file beside output.
+host::TemporaryFile temporaryBeside(const fs::path& output) {
+    const auto [prefix, suffix] = temporaryNamePattern(output);
+    const fs::path folder = output.parent_path();
+    // Only files no live run holds: never another run's work.
+    host::removeAbandonedTemporaries(folder, prefix, suffix);
+    std::error_code error;
+    host::TemporaryFile temporary = host::TemporaryFile::create(folder, prefix, suffix, error);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, output,
+                 "cannot create a temporary file beside it", error);
+    }
+    return temporary;
+}
+
+// A listed file as the reader thread reads it.
+class SourceFile : public PipelineFile {
   public:
-    ArchiveFile(const fs::path& output) : output_(output), temporary_(temporaryPathFor(output)) {
-        ::unlink(temporary_.c_str());  // a stale file from a run that crashed
-        fd_ = io::Fd(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (!fd_) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
-                     "cannot create the temporary file " + temporary_.filename().string(), errno);
+    SourceFile(host::File file, const fs::path& root, const std::u16string& name)
+        : file_(std::move(file)), name_{root, name} {}
+
+    std::size_t read(unsigned char* buffer, std::size_t size) override {
+        std::error_code error;
+        const std::int64_t got = file_.readOnce(buffer, size, error);
+        if (got < 0) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, name_.path(),
+                     "cannot read the file", error);
         }
-        // A replaced archive keeps its permissions.
-        struct stat st;
-        if (::stat(output_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            ::fchmod(fd_.get(), st.st_mode & 07777);
-        }
-        buffer_ = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
+        return static_cast<std::size_t>(got);
     }
 
-    ~ArchiveFile() {
-        if (!committed_) {
-            fd_.reset();
-            ::unlink(temporary_.c_str());
-        }
+  private:
+    host::File file_;
+    SourceName name_;
+};
+
+// The archive under construction: this run's own temporary file, which
+// disappears unless commit() puts it in place of the output.
+class ArchiveFile {
+  public:
+    explicit ArchiveFile(const fs::path& output)
+        : output_(output), temporary_(temporaryBeside(output)) {
+        // A replaced archive keeps its permissions.
+        temporary_.adoptPermissionsOf(output.filename().native());
+        buffer_ = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
     }
 
     ArchiveFile(const ArchiveFile&) = delete;
@@ -85,10 +104,10 @@ class ArchiveFile {
     void append(const void* data, std::size_t size) {
         const auto* in = static_cast<const unsigned char*>(data);
         while (size > 0) {
-            if (used_ == io::kCopyBufferSize) {
+            if (used_ == host::kCopyBufferSize) {
                 flush();
             }
-            const std::size_t n = std::min(size, io::kCopyBufferSize - used_);
+            const std::size_t n = std::min(size, host::kCopyBufferSize - used_);
             std::copy(in, in + n, buffer_.get() + used_);
             used_ += n;
             in += n;
@@ -96,35 +115,30 @@ class ArchiveFile {
         }
     }
 
-    // Writes a run of file data as it came from the reader.
+    // Writes a run of file data as the reader delivered it.
     void write(const unsigned char* data, std::size_t size) {
-        if (size < io::kCopyBufferSize - used_) {
+        if (size < host::kCopyBufferSize - used_) {
             append(data, size);
             return;
         }
         flush();
-        if (const int err = io::writeAll(fd_.get(), data, size); err != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot write the archive", err);
+        if (const auto error = temporary_.file().writeAll(data, size)) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot write the archive", error);
         }
         advance(static_cast<std::int64_t>(size));
     }
 
     void commit() {
         flush();
-        if (::fdatasync(fd_.get()) != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot flush the archive to disk", errno);
+        if (const auto error = temporary_.file().flushToDisk()) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot flush the archive to disk", error);
         }
-        if (const int err = fd_.close(); err != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot finish writing the archive", err);
+        if (const auto error = temporary_.replace(output_.filename().native())) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
+                     "cannot put the archive in place", error);
         }
-        if (::rename(temporary_.c_str(), output_.c_str()) != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
-                     "cannot put the archive in place", errno);
-        }
-        committed_ = true;
     }
 
   private:
@@ -132,9 +146,9 @@ class ArchiveFile {
         if (used_ == 0) {
             return;
         }
-        if (const int err = io::writeAll(fd_.get(), buffer_.get(), used_); err != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot write the archive", err);
+        if (const auto error = temporary_.file().writeAll(buffer_.get(), used_)) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot write the archive", error);
         }
         const auto n = static_cast<std::int64_t>(used_);
         used_ = 0;
@@ -144,19 +158,17 @@ class ArchiveFile {
     void advance(std::int64_t written) {
         written_ += written;
         if (written_ - writebackFrom_ >= kWritebackStep) {
-            io::startWriteback(fd_.get(), writebackFrom_, written_ - writebackFrom_);
+            temporary_.file().startWriteback(writebackFrom_, written_ - writebackFrom_);
             writebackFrom_ = written_;
         }
     }
 
     fs::path output_;
-    fs::path temporary_;
-    io::Fd fd_;
+    host::TemporaryFile temporary_;
     std::unique_ptr<unsigned char[]> buffer_;
     std::size_t used_ = 0;
     std::int64_t written_ = 0;
     std::int64_t writebackFrom_ = 0;
-    bool committed_ = false;
 };
 
 }  // namespace
@@ -174,28 +186,39 @@ fs::path archivePathFor(const fs::path& output) {
     return fs::path(std::move(text));
 }
 
-fs::path temporaryPathFor(const fs::path& output) {
-    // File names are limited to 255 bytes; a long output name is shortened,
-    // with a hash of the whole name so that it stays unique.
+std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
+    // File names are limited to 255 units; a long output name is shortened,
+    // with a hash of the whole name so that it stays its own.
     constexpr std::size_t kNameLimit = 255;
-    constexpr std::string_view kSuffix = ".tessapak-part";
-    const std::string base = output.filename().native();
-    std::string name = ".";
-    if (1 + base.size() + kSuffix.size() <= kNameLimit) {
-        name += base;
+    constexpr std::size_t kRandomPart = 16;
+    const fs::path suffix(".tessapak-part");
+    const NativeString base = output.filename().native();
+    fs::path prefix(".");
+    if (2 + base.size() + kRandomPart + suffix.native().size() <= kNameLimit) {
+        prefix += base;
     } else {
-        name += base.substr(0, 200);
-        name += '-';
-        name += std::to_string(std::hash<std::string>{}(base));
+        prefix += base.substr(0, 180);
+        prefix += "-" + std::to_string(std::hash<NativeString>{}(base));
     }
-    name += kSuffix;
-    fs::path temporary = output;
-    temporary.replace_filename(name);
-    return temporary;
+    prefix += ".";
+    return {prefix.native(), suffix.native()};
+}
+
+fs::path temporaryPathFor(const fs::path& output) {
+    const auto [prefix, suffix] = temporaryNamePattern(output);
+    std::random_device random;
+    std::string part;
+    while (part.size() < 16) {
+        part += "0123456789abcdef"[random() % 16];
+    }
+    fs::path name(prefix);
+    name += part;
+    name += suffix;
+    return output.parent_path() / name;
 }
 
 std::vector<fs::path> excludedPathsFor(const fs::path& output) {
-    return {output, temporaryPathFor(output)};
+    return {output};
 }
 
 void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
@@ -239,13 +262,13 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
                                "(2,147,483,647 bytes)");
     }
 
-    fs::path folder = output.parent_path();
-    struct stat st;
-    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    const fs::path folder = output.parent_path();
+    std::error_code error;
+    if (host::statusOf(folder, host::Links::Follow, error).kind != host::Kind::Folder) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::OutputFolderMissing, output,
                            "the folder to write the archive into does not exist");
     }
-    if (::stat(output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (host::statusOf(output, host::Links::Follow, error).kind == host::Kind::Folder) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, output,
                            "a folder of that name is in the way");
     }
@@ -268,54 +291,32 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         offset += list.FileSizes[i];
     }
 
-    // The reader thread opens and reads the files while this thread writes;
-    // files of one folder are consecutive in the list, so each is opened
-    // relative to its folder, which is opened once.
-    struct Opened : PipelineFile {
-        explicit Opened(io::Fd fd, const SourceName& source)
-            : fd_(std::move(fd)), source_(source) {}
-        std::size_t read(unsigned char* buffer, std::size_t size) override {
-            while (true) {
-                const ssize_t got = ::read(fd_.get(), buffer, size);
-                if (got >= 0) {
-                    return static_cast<std::size_t>(got);
-                }
-                if (errno != EINTR) {
-                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, source_.path(),
-                             "cannot read the file", errno);
-                }
-            }
-        }
-        io::Fd fd_;
-        SourceName source_;
-    };
-    std::u16string currentFolder;
-    io::Fd folderFd;
+    // The reader thread opens and reads the files while this thread writes.
+    // Files of one folder are consecutive in the list, so each is opened
+    // relative to its folder, which is opened once, one component at a
+    // time, so that no depth meets the host's path length limit.
+    host::Folder rootFolder = host::Folder::open(root, error);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, root, "cannot open the folder",
+                 error);
+    }
+    FolderChain folders(std::move(rootFolder), FolderChain::Mode::Open);
     PipelineSource source;
     source.open = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
-        const std::u16string& name = list.FileNames[i];
-        const SourceName sourceName{root, name};
-        const std::size_t cut = name.rfind(u'\\');
-        const std::u16string_view folder = cut == std::u16string::npos
-                                               ? std::u16string_view()
-                                               : std::u16string_view(name).substr(0, cut);
-        if (!folderFd || folder != currentFolder) {
-            currentFolder.assign(folder);
-            const fs::path folderPath = folder.empty() ? root : root / *hostPathFor(currentFolder);
-            folderFd = io::Fd(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!folderFd) {
-                openFailed(sourceName, errno);
-            }
+        const SourceName name{root, list.FileNames[i]};
+        const fs::path relative = *hostPathFor(list.FileNames[i]);
+        std::error_code openError;
+        fs::path failedAt;
+        const host::Folder& folder = folders.moveTo(relative.parent_path(), openError, failedAt);
+        if (openError) {
+            openFailed(name, openError);
         }
-        const std::string leaf =
-            *utf16ToUtf8(cut == std::u16string::npos ? std::u16string_view(name)
-                                                     : std::u16string_view(name).substr(cut + 1));
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
-        io::Fd fd(::openat(folderFd.get(), leaf.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-        if (!fd) {
-            openFailed(sourceName, errno);
+        host::File file = folder.openForReading(relative.filename().native(), openError);
+        if (openError) {
+            openFailed(name, openError);
         }
-        return std::make_unique<Opened>(std::move(fd), sourceName);
+        return std::make_unique<SourceFile>(std::move(file), root, list.FileNames[i]);
     };
     source.changed = [&](std::size_t i, bool grew) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged,
@@ -335,6 +336,10 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         archive.write(chunk.data, chunk.size);
     }
     archive.commit();
+}
+
+void removeTemporaryFilesOnInterrupt() {
+    host::installInterruptCleanup();
 }
 
 std::int64_t packFolder(const fs::path& root, const fs::path& output,

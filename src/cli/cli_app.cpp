@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "archive/pack.h"
 #include "cli/commands.h"
 #include "cli/failure.h"
 #include "cli/progress_line.h"
@@ -98,6 +99,8 @@ int runCommandLine(int argc, char** argv) {
     options.quiet = args.quiet;
     options.showProgress = !args.quiet && stderrIsTerminal();
 
+    // An interrupted pack leaves no hidden temporary file behind.
+    archive::removeTemporaryFilesOnInterrupt();
     try {
         if (pack->parsed()) {
             runPack(args.first, optionalPath(pack, "ARCHIVE", args.second), options, std::cout);
