@@ -198,7 +198,9 @@ std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& outpu
         prefix += base;
     } else {
         prefix += base.substr(0, 180);
-        prefix += "-" + std::to_string(std::hash<NativeString>{}(base));
+        // Two appends: GCC 12 at -O3 warns falsely (-Wrestrict) on "-" + string.
+        prefix += "-";
+        prefix += std::to_string(std::hash<NativeString>{}(base));
     }
     prefix += ".";
     return {prefix.native(), suffix.native()};
