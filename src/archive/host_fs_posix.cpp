@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <string_view>
 
 #include "archive/host_fs.h"
 
@@ -593,18 +594,28 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
     if (error) {
         return;
     }
-    const auto entries = folder.list(error);
-    if (error) {
-        return;
-    }
     const int folderFd = fdOf(folder.native());
-    for (const FolderEntry& entry : entries) {
-        const NativeString& name = entry.name;
-        if (entry.kind != Kind::File || name.size() <= prefix.size() + suffix.size() ||
-            name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
-            continue;
+    // Names only: the folder may hold many files, and only a few can match.
+    std::vector<NativeString> names;
+    {
+        const int listingFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(listingFd < 0 ? nullptr : ::fdopendir(listingFd),
+                                                ::closedir);
+        if (!dir) {
+            if (listingFd >= 0) {
+                ::close(listingFd);
+            }
+            return;
         }
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (name.size() > prefix.size() + suffix.size() && name.starts_with(prefix) &&
+                name.ends_with(suffix)) {
+                names.emplace_back(name);
+            }
+        }
+    }
+    for (const NativeString& name : names) {
         const File file(
             ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!file) {

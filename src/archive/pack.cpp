@@ -23,10 +23,6 @@ using host::NativeString;
 // the end has little left to wait for.
 constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string withThousands(std::int64_t value) {
     std::string digits = std::to_string(value);
     for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
@@ -174,16 +170,18 @@ class ArchiveFile {
 }  // namespace
 
 fs::path archivePathFor(const fs::path& output) {
-    std::string text = output.native();
-    const std::string_view suffix = ".rdb";
+    const NativeString& text = output.native();
+    constexpr std::string_view suffix = ".rdb";
     bool hasSuffix = text.size() >= suffix.size();
     for (std::size_t i = 0; hasSuffix && i < suffix.size(); ++i) {
-        hasSuffix = asciiLower(text[text.size() - suffix.size() + i]) == suffix[i];
+        const auto unit = text[text.size() - suffix.size() + i];
+        hasSuffix = (unit >= 'A' && unit <= 'Z' ? unit - 'A' + 'a' : unit) == suffix[i];
     }
+    fs::path result = output;
     if (!hasSuffix) {
-        text += suffix;
+        result += suffix;
     }
-    return fs::path(std::move(text));
+    return result;
 }
 
 std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
