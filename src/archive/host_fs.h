@@ -107,6 +107,10 @@ class File {
     std::int64_t readAt(void* buffer, std::size_t size, std::int64_t offset,
                         std::error_code& error) const;
     std::int64_t read(void* buffer, std::size_t size, std::error_code& error) const;
+    // One read at the current position, not retried when short: on a regular
+    // file fewer bytes than asked come back only at its end, so a short read
+    // at the expected end needs no further read to confirm it.
+    std::int64_t readOnce(void* buffer, std::size_t size, std::error_code& error) const;
 
     std::error_code writeAll(const void* data, std::size_t size) const;
 
@@ -167,6 +171,9 @@ class Folder {
     explicit operator bool() const { return handle_ != File::kInvalid; }
     std::intptr_t native() const { return handle_; }
     void reset();
+
+    // Another handle on the same folder, for work on another thread.
+    Folder duplicate(std::error_code& error) const;
 
     Status status(std::error_code& error) const;
     Status statusOf(const NativeString& name, Links links, std::error_code& error) const;

@@ -227,6 +227,20 @@ std::int64_t File::read(void* buffer, std::size_t size, std::error_code& error) 
     return readFully(fdOf(handle_), buffer, size, -1, error);
 }
 
+std::int64_t File::readOnce(void* buffer, std::size_t size, std::error_code& error) const {
+    error.clear();
+    while (true) {
+        const ssize_t got = ::read(fdOf(handle_), buffer, size);
+        if (got >= 0) {
+            return got;
+        }
+        if (errno != EINTR) {
+            error = lastError();
+            return -1;
+        }
+    }
+}
+
 std::error_code File::writeAll(const void* data, std::size_t size) const {
     const auto* in = static_cast<const unsigned char*>(data);
     while (size > 0) {
@@ -317,6 +331,19 @@ void Folder::reset() {
         ::close(fdOf(handle_));
         handle_ = File::kInvalid;
     }
+}
+
+Folder Folder::duplicate(std::error_code& error) const {
+    error.clear();
+    Folder copy;
+    const int fd = ::fcntl(fdOf(handle_), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        error = lastError();
+        return copy;
+    }
+    copy.handle_ = fd;
+    copy.path_ = path_;
+    return copy;
 }
 
 Folder Folder::open(const fs::path& path, std::error_code& error) {

@@ -11,6 +11,7 @@
 #include "archive/host_fs.h"
 #include "archive/names.h"
 #include "archive/rdb_format.h"
+#include "archive/read_pipeline.h"
 
 namespace tessapak::archive {
 
@@ -19,8 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using host::NativeString;
 
-// Files at least this long skip the output buffer and are copied by the kernel.
-constexpr std::int64_t kDirectCopyThreshold = host::kCopyBufferSize / 2;
 // Writeback is started after every this many bytes, so that the one flush at
 // the end has little left to wait for.
 constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
@@ -64,6 +63,27 @@ host::TemporaryFile temporaryBeside(const fs::path& output) {
     return temporary;
 }
 
+// A listed file as the reader thread reads it.
+class SourceFile : public PipelineFile {
+  public:
+    SourceFile(host::File file, const fs::path& root, const std::u16string& name)
+        : file_(std::move(file)), name_{root, name} {}
+
+    std::size_t read(unsigned char* buffer, std::size_t size) override {
+        std::error_code error;
+        const std::int64_t got = file_.readOnce(buffer, size, error);
+        if (got < 0) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, name_.path(),
+                     "cannot read the file", error);
+        }
+        return static_cast<std::size_t>(got);
+    }
+
+  private:
+    host::File file_;
+    SourceName name_;
+};
+
 // The archive under construction: this run's own temporary file, which
 // disappears unless commit() puts it in place of the output.
 class ArchiveFile {
@@ -73,7 +93,6 @@ class ArchiveFile {
         // A replaced archive keeps its permissions.
         temporary_.adoptPermissionsOf(output.filename().native());
         buffer_ = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
-        scratch_ = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
     }
 
     ArchiveFile(const ArchiveFile&) = delete;
@@ -93,56 +112,18 @@ class ArchiveFile {
         }
     }
 
-    // Copies exactly size bytes of the open source file, which must end there.
-    void copyFile(const host::File& source, std::int64_t size, const SourceName& sourceName) {
-        std::error_code error;
-        std::int64_t got;
-        if (size < kDirectCopyThreshold) {
-            // Read straight into the output buffer; asking for one byte more
-            // than listed shows whether the file grew.
-            const auto want = static_cast<std::size_t>(size) + 1;
-            if (host::kCopyBufferSize - used_ < want) {
-                flush();
-            }
-            got = source.read(buffer_.get() + used_, want, error);
-            if (got < 0) {
-                failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                         "cannot read the file", error);
-            }
-            checkLength(got, size, sourceName);
-            used_ += static_cast<std::size_t>(got);
+    // Writes a run of file data as the reader delivered it.
+    void write(const unsigned char* data, std::size_t size) {
+        if (size < host::kCopyBufferSize - used_) {
+            append(data, size);
             return;
         }
         flush();
-        // In steps, so that writeback of one step overlaps the copy of the next.
-        got = 0;
-        while (got < size) {
-            const std::int64_t step = std::min(size - got, kWritebackStep);
-            bool readFailed = false;
-            const std::int64_t copied = host::copyRange(source, -1, temporary_.file(), step,
-                                                        scratch_.get(), readFailed, error);
-            if (copied < 0) {
-                if (readFailed) {
-                    failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                             "cannot read the file", error);
-                }
-                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                         "cannot write " + displayPath(sourceName.path()) + " into the archive",
-                         error);
-            }
-            got += copied;
-            advance(copied);
-            if (copied < step) {
-                break;  // the file ended early
-            }
+        if (const auto error = temporary_.file().writeAll(data, size)) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot write the archive", error);
         }
-        unsigned char extra;
-        const std::int64_t more = source.read(&extra, 1, error);
-        if (more < 0) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                     "cannot read the file", error);
-        }
-        checkLength(got + more, size, sourceName);
+        advance(static_cast<std::int64_t>(size));
     }
 
     void commit() {
@@ -158,15 +139,6 @@ class ArchiveFile {
     }
 
   private:
-    static void checkLength(std::int64_t got, std::int64_t size, const SourceName& sourceName) {
-        if (got != size) {
-            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, sourceName.path(),
-                               std::string("the file ") + (got < size ? "became shorter" : "grew") +
-                                   " after the folder was listed (" + withThousands(size) +
-                                   " bytes listed)");
-        }
-    }
-
     void flush() {
         if (used_ == 0) {
             return;
@@ -191,7 +163,6 @@ class ArchiveFile {
     fs::path output_;
     host::TemporaryFile temporary_;
     std::unique_ptr<unsigned char[]> buffer_;
-    std::unique_ptr<unsigned char[]> scratch_;
     std::size_t used_ = 0;
     std::int64_t written_ = 0;
     std::int64_t writebackFrom_ = 0;
@@ -226,7 +197,9 @@ std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& outpu
         prefix += base;
     } else {
         prefix += base.substr(0, 180);
-        prefix += "-" + std::to_string(std::hash<NativeString>{}(base));
+        // Two appends: GCC 12 at -O3 warns falsely (-Wrestrict) on "-" + string.
+        prefix += "-";
+        prefix += std::to_string(std::hash<NativeString>{}(base));
     }
     prefix += ".";
     return {prefix.native(), suffix.native()};
@@ -319,34 +292,49 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         offset += list.FileSizes[i];
     }
 
+    // The reader thread opens and reads the files while this thread writes.
     // Files of one folder are consecutive in the list, so each is opened
     // relative to its folder, which is opened once, one component at a
     // time, so that no depth meets the host's path length limit.
-    const auto total64 = static_cast<std::int64_t>(count);
     host::Folder rootFolder = host::Folder::open(root, error);
     if (error) {
         failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, root, "cannot open the folder",
                  error);
     }
     FolderChain folders(std::move(rootFolder), FolderChain::Mode::Open);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (progress) {
-            progress(static_cast<std::int64_t>(i) + 1, total64);
-        }
-        const std::u16string& name = list.FileNames[i];
-        const SourceName source{root, name};
-        const fs::path relative = *hostPathFor(name);
+    PipelineSource source;
+    source.open = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
+        const SourceName name{root, list.FileNames[i]};
+        const fs::path relative = *hostPathFor(list.FileNames[i]);
+        std::error_code openError;
         fs::path failedAt;
-        const host::Folder& sourceFolder = folders.moveTo(relative.parent_path(), error, failedAt);
-        if (error) {
-            openFailed(source, error);
+        const host::Folder& folder = folders.moveTo(relative.parent_path(), openError, failedAt);
+        if (openError) {
+            openFailed(name, openError);
         }
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
-        const host::File file = sourceFolder.openForReading(relative.filename().native(), error);
-        if (error) {
-            openFailed(source, error);
+        host::File file = folder.openForReading(relative.filename().native(), openError);
+        if (openError) {
+            openFailed(name, openError);
         }
-        archive.copyFile(file, list.FileSizes[i], source);
+        return std::make_unique<SourceFile>(std::move(file), root, list.FileNames[i]);
+    };
+    source.changed = [&](std::size_t i, bool grew) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged,
+                           SourceName{root, list.FileNames[i]}.path(),
+                           std::string("the file ") + (grew ? "grew" : "became shorter") +
+                               " after the folder was listed (" + withThousands(list.FileSizes[i]) +
+                               " bytes listed)");
+    };
+
+    const auto total64 = static_cast<std::int64_t>(count);
+    ReadPipeline pipeline(list.FileSizes, std::move(source));
+    PipelineChunk chunk;
+    while (pipeline.next(chunk)) {
+        for (std::size_t i = chunk.firstFile; progress && i < chunk.endFile; ++i) {
+            progress(static_cast<std::int64_t>(i) + 1, total64);
+        }
+        archive.write(chunk.data, chunk.size);
     }
     archive.commit();
 }

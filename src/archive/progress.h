@@ -5,9 +5,11 @@
 
 namespace tessapak::archive {
 
-// Called once before each file or entry is copied: number counts from 1,
-// total is the number of files or entries of the run. A window sets its label
-// and pumps events here; the engine does nothing else between calls.
+// Called once per file or entry, on the thread that started the run, with
+// number rising from 1 to total (the files or entries of the run). Pack calls
+// it before a file's bytes are written; unpack, whose entries are written on
+// worker threads, as entries are done. A window sets its label and pumps
+// events here.
 using ProgressCallback = std::function<void(std::int64_t number, std::int64_t total)>;
 
 }  // namespace tessapak::archive

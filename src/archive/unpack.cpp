@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
 
 #include "archive/archive_error.h"
+#include "archive/extract_pool.h"
 #include "archive/folder_chain.h"
 #include "archive/host_fs.h"
 #include "archive/names.h"
@@ -14,9 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Entries at least this long are copied by the kernel; shorter ones come
-// from one read of the data area that serves many entries at a time.
-constexpr std::int64_t kDirectCopyThreshold = host::kCopyBufferSize / 2;
+// Creating a file costs about as much as writing this many bytes, for
+// balancing the workers.
+constexpr std::int64_t kCostPerFile = 32 * 1024;
 
 std::string entryLabel(std::size_t index, const std::u16string& name) {
     return "entry " + std::to_string(index + 1) + " (" + displayName(name) + ")";
@@ -443,16 +448,51 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         break;
     }
 
-    FolderChain folders(std::move(targetFolder), FolderChain::Mode::Create);
-    const auto total = static_cast<std::int64_t>(s.entries.size());
-    for (std::size_t i = 0; i < s.entries.size(); ++i) {
-        if (progress) {
-            progress(static_cast<std::int64_t>(i) + 1, total);
+    // Entries are grouped by folder; each group goes to one worker, which
+    // keeps the archive's order inside it.
+    std::vector<ExtractGroup> groups;
+    {
+        std::unordered_map<std::u16string_view, std::size_t> groupOf;
+        for (std::size_t i = 0; i < s.entries.size(); ++i) {
+            const std::u16string_view name = s.entries[i].Name;
+            const std::size_t cut = name.rfind(u'\\');
+            const auto [it, added] = groupOf.try_emplace(
+                cut == std::u16string_view::npos ? std::u16string_view() : name.substr(0, cut),
+                groups.size());
+            if (added) {
+                groups.emplace_back();
+            }
+            ExtractGroup& group = groups[it->second];
+            group.entries.push_back(i);
+            group.cost += s.entries[i].DataSize + kCostPerFile;
         }
+    }
+
+    // Each worker walks the tree with its own chain of open folders.
+    const unsigned workers =
+        std::min<unsigned>(extractWorkerCount(std::thread::hardware_concurrency()),
+                           static_cast<unsigned>(std::min<std::size_t>(groups.size(), 4)));
+    struct Worker {
+        std::optional<FolderChain> folders;
+        std::unique_ptr<unsigned char[]> scratch;
+    };
+    std::vector<Worker> state(std::max(workers, 1U));
+    for (Worker& w : state) {
+        host::Folder root = targetFolder.duplicate(error);
+        if (error) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, target,
+                     "cannot open the folder", error);
+        }
+        w.folders.emplace(std::move(root), FolderChain::Mode::Create);
+    }
+
+    const auto write = [&](unsigned worker, std::size_t i) {
+        Worker& w = state[worker];
+        std::error_code error;
         const RdbEntry& entry = s.entries[i];
         const fs::path relative = *hostPathFor(entry.Name);
         fs::path failedAt;
-        const host::Folder& folder = folders.moveTo(relative.parent_path(), error, failedAt);
+        const host::Folder& folder = w.folders->moveTo(relative.parent_path(), error, failedAt);
         if (error) {
             failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / failedAt,
                      "cannot create the folder", error);
@@ -465,16 +505,14 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         }
         const std::int64_t offset = s.dataStart + entry.DataOffset;
         const std::int64_t size = entry.DataSize;
-        if (size > 0 && size < kDirectCopyThreshold) {
-            const unsigned char* data = s.window(offset, size);
-            if (const auto writeError = out.writeAll(data, static_cast<std::size_t>(size))) {
-                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                         "cannot write the file", writeError);
+        if (size > 0) {
+            if (!w.scratch) {
+                // Only touched where the kernel cannot copy between the files.
+                w.scratch.reset(new unsigned char[host::kCopyBufferSize]);
             }
-        } else if (size > 0) {
             bool readFailed = false;
             const std::int64_t copied =
-                host::copyRange(s.file, offset, out, size, s.ensureBuffer(), readFailed, error);
+                host::copyRange(s.file, offset, out, size, w.scratch.get(), readFailed, error);
             if (copied < 0) {
                 if (readFailed) {
                     s.readFailed(error);
@@ -482,7 +520,6 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
                 failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
                          "cannot write the file", error);
             }
-            s.windowLength = 0;  // the buffer may have served as scratch
             if (copied < size) {
                 s.shrank();
             }
@@ -491,7 +528,8 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
             failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
                      "cannot write the file", closeError);
         }
-    }
+    };
+    runExtractPool(std::move(groups), workers, write, progress);
     return target;
 }
 

@@ -39,8 +39,9 @@ class ArchiveReader {
     const std::vector<RdbEntry>& entries() const;
 
     // Creates the target folder inside outputFolder (named as chooseTargetFolder
-    // says) and writes each entry below it, calling progress before each one.
-    // Returns the target folder. readDirectory must have run.
+    // says) and writes each entry below it, on a few worker threads, one folder
+    // per worker; progress is reported on the calling thread. The first
+    // failure stops the run. Returns the target folder.
     std::filesystem::path extractTo(const std::filesystem::path& outputFolder,
                                     const ProgressCallback& progress = {});
 

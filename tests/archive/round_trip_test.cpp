@@ -108,8 +108,14 @@ TEST(Memory, ALargeFileIsCopiedThroughABoundedBufferBothWays) {
     const long before = peakResidentKiB();
     packFolder(dir / "skin", dir / "big.rdb");
     const fs::path target = unpackArchive(dir / "big.rdb", dir.path());
-    // Holding the file in memory would add 96 MiB at least.
-    EXPECT_LT(peakResidentKiB() - before, 16 * 1024);
+    // Holding the file in memory would add 96 MiB at least; ThreadSanitizer
+    // shadows each byte touched (the few copy buffers) several times over.
+#if defined(__SANITIZE_THREAD__)
+    constexpr long kBoundKiB = 64 * 1024;
+#else
+    constexpr long kBoundKiB = 16 * 1024;
+#endif
+    EXPECT_LT(peakResidentKiB() - before, kBoundKiB);
 
     ASSERT_EQ(fs::file_size(target / "big.bin"), static_cast<std::uintmax_t>(kSize));
     const int fd = ::open((target / "big.bin").c_str(), O_RDONLY);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <map>
+#include <thread>
 
 #include "archive/archive_error.h"
 #include "archive/unpack.h"
@@ -137,6 +139,63 @@ TEST(Extraction, ProgressIsReportedOnceBeforeEachEntry) {
     unpackArchive(dir / "blue.rdb", dir.path(),
                   [&](std::int64_t n, std::int64_t total) { calls.emplace_back(n, total); });
     EXPECT_EQ(calls, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 2}, {2, 2}}));
+}
+
+// Eight folders of entries, so that every worker gets some: a run that
+// succeeds, then one whose archive lost its second half after the directory
+// was read.
+TEST(Extraction, WorkersReportProgressInOrderOnTheCallingThreadAndTheFirstFailureEndsTheRun) {
+    TempDir dir;
+    RawArchive raw;
+    std::map<std::string, std::string> expected;
+    for (int i = 0; i < 160; ++i) {
+        const std::string folder = "f" + std::to_string(i % 8);
+        const std::string name = std::to_string(i) + ".bin";
+        const std::string data(static_cast<std::size_t>(1 + i * 97 % 3000), static_cast<char>(i));
+        std::u16string stored;
+        for (const char c : folder + "\\" + name) {
+            stored.push_back(static_cast<char16_t>(c));
+        }
+        raw.entries.push_back(RawEntry(stored, data));
+        expected[folder + "/" + name] = data;
+    }
+    const std::string bytes = raw.build();
+    writeFile(dir / "blue.rdb", bytes);
+    fs::create_directory(dir / "out");
+
+    const auto caller = std::this_thread::get_id();
+    std::vector<std::int64_t> numbers;
+    bool onCaller = true;
+    const ProgressCallback progress = [&](std::int64_t n, std::int64_t total) {
+        EXPECT_EQ(total, 160);
+        onCaller = onCaller && std::this_thread::get_id() == caller;
+        numbers.push_back(n);
+    };
+    const fs::path target = unpackArchive(dir / "blue.rdb", dir / "out", progress);
+    EXPECT_EQ(treeContents(target), expected);
+    EXPECT_TRUE(onCaller);
+    ASSERT_EQ(numbers.size(), 160U);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        EXPECT_EQ(numbers[i], static_cast<std::int64_t>(i) + 1);
+    }
+
+    numbers.clear();
+    ArchiveReader reader(dir / "blue.rdb");
+    reader.readDirectory();
+    fs::resize_file(dir / "blue.rdb", bytes.size() / 2);
+    try {
+        reader.extractTo(dir / "out", progress);
+        ADD_FAILURE() << "extracted";
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.cause(), ErrorCause::ArchiveTruncated) << e.what();
+    }
+    EXPECT_TRUE(onCaller);
+    EXPECT_LT(numbers.size(), 160U);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        EXPECT_EQ(numbers[i], static_cast<std::int64_t>(i) + 1);
+    }
+    EXPECT_EQ(folderNames(dir / "out"), (std::vector<std::string>{"blue", "blue (1)"}));
+    EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"blue.rdb", "out"}));
 }
 
 // Writes bytes as an archive, expects unpacking into a fresh folder to fail
