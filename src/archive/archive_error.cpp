@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "archive/display_text.h"
+#include "archive/host_fs.h"
 
 namespace tessapak::archive {
 
@@ -29,7 +30,7 @@ ArchiveError::ArchiveError(ErrorKind kind, ErrorCause cause, std::filesystem::pa
 void failWith(ErrorKind kind, ErrorCause cause, const std::filesystem::path& path,
               const std::string& detail, const std::error_code& error) {
     if (error) {
-        throw ArchiveError(kind, cause, path, detail + ": " + error.message(), error);
+        throw ArchiveError(kind, cause, path, detail + ": " + host::errorText(error), error);
     }
     throw ArchiveError(kind, cause, path, detail);
 }

@@ -39,6 +39,15 @@ struct SourceName {
     fs::path path() const { return root / *hostPathFor(name); }
 };
 
+// The path a refused name would have had, for its message. A name the host
+// cannot hold still gets a path, from its shown form.
+fs::path pathForMessage(const fs::path& root, const std::u16string& name) {
+    if (const auto relative = hostPathFor(name)) {
+        return root / *relative;
+    }
+    return root / pathFromUtf8(displayName(name));
+}
+
 [[noreturn]] void openFailed(const SourceName& source, const std::error_code& error) {
     if (host::isNotFound(error)) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, source.path(),
@@ -236,19 +245,25 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
 
     // Everything is checked before the first byte is written, so a run that
     // cannot succeed leaves no file behind.
+    // Names are judged by Windows' rules on every host, so that whatever
+    // Tessapak writes unpacks on Windows as it was packed.
+    NameClashFinder clashes(NameRules::Windows);
     std::int64_t dirSize = 0;
     std::int64_t dataSize = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string unsafe = unsafeNameReason(list.FileNames[i]);
+        std::string unsafe = unsafeNameReason(list.FileNames[i], NameRules::Windows);
+        if (unsafe.empty()) {
+            unsafe = clashes.add(list.FileNames[i]);
+        }
         if (!unsafe.empty()) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
-                               root / displayName(list.FileNames[i]),
+                               pathForMessage(root, list.FileNames[i]),
                                "the file name cannot be stored in an RDB archive: " + unsafe);
         }
         const std::int64_t size = list.FileSizes[i];
         if (size < 0 || size > kFormatLimit) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
-                               root / displayName(list.FileNames[i]),
+                               pathForMessage(root, list.FileNames[i]),
                                "the file is larger than an RDB archive can hold; the RDB format "
                                "is limited to 2 GiB (2,147,483,647 bytes)");
         }

@@ -49,25 +49,106 @@ TEST(UnsafeNames, OrdinaryNamesArePassedAndMappedToHostPaths) {
     EXPECT_EQ(hostPathFor(u"a.txt"), fs::path("a.txt"));
     EXPECT_EQ(hostPathFor(u"img\\hover\\c.png"), fs::path("img/hover/c.png"));
     EXPECT_EQ(hostPathFor(u".hidden"), fs::path(".hidden"));
-    EXPECT_EQ(hostPathFor(u"...\\a..b"), fs::path(".../a..b"));
-    EXPECT_EQ(hostPathFor(u"皮肤\\按钮.png"), fs::path("皮肤/按钮.png"));
-    EXPECT_EQ(hostPathFor(std::u16string{0xD83D, 0xDE00}), fs::path("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(hostPathFor(u"皮肤\\按钮.png"), fs::path(u8"皮肤/按钮.png"));
+    EXPECT_EQ(hostPathFor(std::u16string{0xD83D, 0xDE00}), fs::path(u8"\U0001F600"));
+    if (hostNameRules() == NameRules::Posix) {
+        EXPECT_EQ(hostPathFor(u"...\\a..b"), fs::path(".../a..b"));
+    }
 }
 
 TEST(StoredNames, HostPathsBecomeBackslashSeparatedUtf16) {
     EXPECT_EQ(storedNameFor(fs::path("img/hover/c.png")), std::u16string(u"img\\hover\\c.png"));
-    EXPECT_EQ(storedNameFor(fs::path("皮肤.png")), std::u16string(u"皮肤.png"));
+    EXPECT_EQ(storedNameFor(fs::path(u8"皮肤.png")), std::u16string(u"皮肤.png"));
 }
 
 TEST(StoredNames, NamesTheFormatCannotHoldAreRefusedWithAReason) {
-    EXPECT_FALSE(storedNameFor(fs::path("a\\b.txt")).has_value());
-    EXPECT_NE(unstorableNameReason(fs::path("img/a\\b.txt")).find("\\"), std::string::npos);
-    EXPECT_FALSE(storedNameFor(fs::path("bad\xFF.png")).has_value());
-    EXPECT_NE(unstorableNameReason(fs::path("bad\xFF.png")).find("UTF-8"), std::string::npos);
+    if (hostNameRules() == NameRules::Posix) {  // Windows names are UTF-16, "\\" a separator
+        EXPECT_FALSE(storedNameFor(fs::path("a\\b.txt")).has_value());
+        EXPECT_NE(unstorableNameReason(fs::path("img/a\\b.txt")).find("\\"), std::string::npos);
+        EXPECT_FALSE(storedNameFor(fs::path("bad\xFF.png")).has_value());
+        EXPECT_NE(unstorableNameReason(fs::path("bad\xFF.png")).find("UTF-8"), std::string::npos);
+    }
     // Stored, these would be refused by every careful unpacker.
     EXPECT_FALSE(storedNameFor(fs::path("a:b.txt")).has_value());
     EXPECT_FALSE(storedNameFor(fs::path("tab\there")).has_value());
     EXPECT_FALSE(storedNameFor(fs::path("../x")).has_value());
+}
+
+TEST(WindowsNames, WhatWindowsCannotHoldOrWouldAlterIsRefusedUnderItsRulesOnly) {
+    const std::vector<UnsafeCase> refused = {
+        {"device", u"CON"},
+        {"device with extension, any case", u"img\\nul.png"},
+        {"device before a blank and extension", u"aux .txt"},
+        {"numbered device", u"com1.log"},
+        {"numbered device, last digit", u"LPT9"},
+        {"numbered device, digit zero", u"Com0"},
+        {"superscript digit", u"LPT\u00B9.txt"},
+        {"console device", u"conin$.dat"},
+        {"console output device", u"img\\CONOUT$"},
+        {"trailing dot", u"readme."},
+        {"trailing dot on a folder", u"img.\\a.png"},
+        {"trailing space", u"a.png "},
+        {"less than", u"a<b"},
+        {"greater than", u"a>b"},
+        {"double quote", u"a\"b"},
+        {"bar", u"a|b"},
+        {"question mark", u"a?b"},
+        {"star", u"img\\*.png"},
+    };
+    for (const auto& c : refused) {
+        EXPECT_FALSE(unsafeNameReason(c.name, NameRules::Windows).empty()) << c.what;
+        EXPECT_EQ(unsafeNameReason(c.name, NameRules::Posix), "") << c.what;
+    }
+    for (const std::u16string name :
+         {u"CONSOLE.txt", u"com10", u"LPT", u"xnul", u"con_", u".hidden", u"a.b", u"COM1x"}) {
+        EXPECT_EQ(unsafeNameReason(name, NameRules::Windows), "") << displayName(name);
+    }
+    // A packer refuses them on every host, so that every archive unpacks on Windows.
+    EXPECT_FALSE(storedNameFor(fs::path("CON.png")).has_value());
+    EXPECT_NE(unstorableNameReason(fs::path("a?b")).find("Windows"), std::string::npos);
+}
+
+struct ClashCase {
+    std::vector<std::u16string> names;
+    bool clashesOnWindows;
+    bool clashesOnPosix;
+};
+
+TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
+    const std::vector<ClashCase> cases = {
+        {{u"A.txt", u"a.txt"}, true, false},
+        {{u"img\\a.png", u"IMG\\b.png"}, true, false},
+        {{u"a", u"A\\b"}, true, false},
+        {{u"\u00C4b\\x", u"\u00E4B\\y"}, true, false},  // Latin-1
+        {{u"\uFF21", u"\uFF41"}, true, false},          // full-width A and a
+        {{u"\u0416.png", u"\u0436.png"}, true, false},  // Cyrillic
+        {{u"皮肤\\a", u"皮肤\\A"}, true, false},
+        {{u"a", u"a\\b"}, true, true},
+        {{u"a\\b", u"a"}, true, true},
+        {{u"a.txt", u"a.txt"}, false, false},  // the later entry wins
+        {{u"img\\a.png", u"img\\b.png", u"imga.png"}, false, false},
+        {{u"皮肤\\a", u"皮\\a"}, false, false},
+    };
+    for (const auto& c : cases) {
+        for (const NameRules rules : {NameRules::Windows, NameRules::Posix}) {
+            NameClashFinder finder(rules);
+            std::string reason;
+            for (const auto& name : c.names) {
+                if (reason.empty()) {
+                    reason = finder.add(name);
+                }
+            }
+            const bool expected =
+                rules == NameRules::Windows ? c.clashesOnWindows : c.clashesOnPosix;
+            EXPECT_EQ(!reason.empty(), expected)
+                << displayName(c.names[0]) << " then " << displayName(c.names[1])
+                << (rules == NameRules::Windows ? " (Windows)" : " (POSIX)") << ": " << reason;
+        }
+    }
+    NameClashFinder finder(NameRules::Windows);
+    EXPECT_EQ(finder.add(u"Img\\a.png"), "");
+    EXPECT_NE(finder.add(u"img\\b.png").find("\"Img\""), std::string::npos)
+        << "the message names the earlier spelling";
 }
 
 TEST(Utf8, MalformedSequencesAreRejected) {

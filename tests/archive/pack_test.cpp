@@ -2,14 +2,17 @@
 // the new one is complete, and every way a pack run can fail without leaving
 // anything behind.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
+#include <cstdlib>
 #include <functional>
 
 #include "archive/archive_error.h"
 #include "archive/folder_walk.h"
+#include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"
@@ -83,7 +86,7 @@ TEST(Packing, AnExistingLongerArchiveIsReplacedCompletely) {
 TEST(Packing, TheSameTreePackedTwiceGivesIdenticalArchives) {
     TempDir dir;
     writeFile(dir / "skin/z.txt", "zz");
-    writeFile(dir / "skin/A/b.png", "b");
+    writeFile(dir / "skin/B/b.png", "b");
     writeFile(dir / "skin/a/c.png", "c");
     writeFile(dir / "skin/皮肤/d.png", std::string(700000, 'd'));
     packFolder(dir / "skin", dir / "one.rdb");
@@ -209,11 +212,14 @@ TEST_F(PackFailure, AListedFileThatCannotBeReadEndsTheRun) {
     fs::create_directory(dir / "skin/img/c.png");
     const auto e = failureOf([&] { writeArchive(dir / "skin", list, dir / "blue.rdb"); });
     EXPECT_EQ(e.kind(), ErrorKind::FileSystem);
-    EXPECT_EQ(e.cause(), ErrorCause::CannotRead);
+    // Windows refuses to open a folder as a file at all.
+    EXPECT_EQ(e.cause(), hostNameRules() == NameRules::Windows ? ErrorCause::CannotOpen
+                                                               : ErrorCause::CannotRead);
     EXPECT_EQ(e.path(), dir / "skin/img/c.png");
     expectOutputUntouched();
 }
 
+#ifndef _WIN32  // no FIFOs on Windows
 TEST_F(PackFailure, AFileReplacedByAFifoDoesNotHangTheRun) {
     const PackList list = walked();
     fs::remove(dir / "skin/a.txt");
@@ -222,14 +228,13 @@ TEST_F(PackFailure, AFileReplacedByAFifoDoesNotHangTheRun) {
     EXPECT_EQ(e.path(), dir / "skin/a.txt");
     expectOutputUntouched();
 }
+#endif
 
 TEST_F(PackFailure, AnArchiveBeyondTwoGibibytesFailsBeforeWriting) {
     // Sparse: two files that together pass the limit take no disk space.
     for (const char* name : {"skin/huge1.bin", "skin/huge2.bin"}) {
-        const int fd = ::open((dir / name).c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, std::int64_t{1} << 30), 0);
-        ::close(fd);
+        writeFile(dir / name, "");
+        fs::resize_file(dir / name, std::uintmax_t{1} << 30);
     }
     const auto e = failureOf([&] { packFolder(dir / "skin", dir / "blue.rdb"); });
     EXPECT_EQ(e.kind(), ErrorKind::LimitExceeded);
@@ -251,6 +256,7 @@ TEST_F(PackFailure, TheLimitCountsHeaderDirectoryAndDataToTheLastByte) {
     expectOutputUntouched();
 }
 
+#ifndef _WIN32  // "\\" separates folders on Windows
 TEST_F(PackFailure, AFileNameTheFormatCannotHoldEndsTheRunAndLeavesNoFile) {
     writeFile(dir / "skin/img/back\\slash.png", "x");
     const auto e = failureOf([&] { packFolder(dir / "skin", dir / "blue.rdb"); });
@@ -258,8 +264,13 @@ TEST_F(PackFailure, AFileNameTheFormatCannotHoldEndsTheRunAndLeavesNoFile) {
     EXPECT_EQ(e.path(), dir / "skin/img/back\\slash.png");
     expectOutputUntouched();
 }
+#endif
 
 TEST(Scale, FortyThousandEntriesUnpackCompletelyAndPackBackToTheSameBytes) {
+    if (std::getenv("TESSAPAK_SLOW_FILE_SYSTEM") != nullptr) {
+        GTEST_SKIP() << "40,000 files take many minutes where each costs a round trip to a "
+                        "server (wine)";
+    }
     TempDir dir;
     // Built in memory in walk order, so that packing the unpacked folder must
     // give the very same archive.
