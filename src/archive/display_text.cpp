@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "archive/names.h"
+
 namespace tessapak::archive {
 
 namespace {
@@ -166,8 +168,10 @@ std::string DisplayBuilder::take(std::size_t limit) && {
 }
 
 std::string displayPath(const std::filesystem::path& path, std::size_t limit) {
-    const std::u8string bytes = path.u8string();
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    // Not u8string(): on Windows it throws on a lone surrogate, which a
+    // message about that very name must survive.
+    const std::string bytes = utf8Of(path);
+    const std::string_view text(bytes);
     DisplayBuilder shown;
     if constexpr (std::filesystem::path::preferred_separator == '\\') {
         // There "\" separates folders; it is not part of a name.

@@ -13,6 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr bool kWindowsPaths = fs::path::preferred_separator == '\\';
+
 struct Shown {
     const char* what;
     std::function<std::string()> show;
@@ -54,9 +56,18 @@ TEST(DisplayText, HostileCharactersShowAsEscapesAndLongNamesAreCutInTheMiddle) {
              return displayName(std::u16string{u'a', 0xD800});
          },
          "a\xEF\xBF\xBD"},
-        {"a host path: bytes that are not UTF-8, a literal backslash",
-         [] { return displayPath(fs::path("/skins/a\\b\xff\x1b.rdb")); },
-         "/skins/a\\\\b\\xff\\x1b.rdb"},
+        // Hosts differ in what a path can hold that is not text: bytes that
+        // are not UTF-8 and a "\" inside a name on POSIX, a lone surrogate
+        // on Windows, where "\" only separates.
+        kWindowsPaths
+            ? Shown{"a host path: a lone surrogate, separators",
+                    [] {
+                        return displayPath(fs::path(std::wstring(L"C:\\skins\\a\xD800\x1b.rdb")));
+                    },
+                    "C:\\skins\\a\xEF\xBF\xBD\\x1b.rdb"}
+            : Shown{"a host path: bytes that are not UTF-8, a literal backslash",
+                    [] { return displayPath(fs::path("/skins/a\\b\xff\x1b.rdb")); },
+                    "/skins/a\\\\b\\xff\\x1b.rdb"},
         {"a whole message keeps its escapes and backslashes",
          [] { return displayLine("x: entry 2 (a\\x1b): bad \xe2\x80\xae\x1b"); },
          "x: entry 2 (a\\x1b): bad \\u202e\\x1b"},
