@@ -278,7 +278,13 @@ TEST(Scale, FortyThousandEntriesUnpackCompletelyAndPackBackToTheSameBytes) {
     for (int i = 0; i < 40000; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "f%05d", i);
-        raw.entries.emplace_back(std::u16string(name, name + 6), i % 3 == 0 ? "" : "x");
+        // Unit by unit: GCC 12 warns falsely of an uninitialised string when
+        // optimising under ThreadSanitizer.
+        std::u16string stored;
+        for (const char* c = name; *c != '\0'; ++c) {
+            stored.push_back(static_cast<char16_t>(*c));
+        }
+        raw.entries.push_back(testing::RawEntry(stored, i % 3 == 0 ? "" : "x"));
     }
     const std::string archive = raw.build();
     writeFile(dir / "many.rdb", archive);
