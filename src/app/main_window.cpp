@@ -365,7 +365,8 @@ void Form1::PackFolder() {
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("内存不足");
         } catch (const std::exception& error) {
-            failure = QString::fromLocal8Bit(error.what());
+            // The engine's own texts are UTF-8 on every host.
+            failure = QString::fromUtf8(error.what());
         }
     }
 
