@@ -24,4 +24,12 @@ ArchiveError::ArchiveError(ErrorKind kind, ErrorCause cause, std::filesystem::pa
       detail_(std::move(detail)),
       code_(code) {}
 
+void failWith(ErrorKind kind, ErrorCause cause, const std::filesystem::path& path,
+              const std::string& detail, const std::error_code& error) {
+    if (error) {
+        throw ArchiveError(kind, cause, path, detail + ": " + error.message(), error);
+    }
+    throw ArchiveError(kind, cause, path, detail);
+}
+
 }  // namespace tessapak::archive

@@ -56,4 +56,8 @@ class ArchiveError : public std::runtime_error {
     std::error_code code_;
 };
 
+// Throws ArchiveError; with a system error, its text follows the detail.
+[[noreturn]] void failWith(ErrorKind kind, ErrorCause cause, const std::filesystem::path& path,
+                           const std::string& detail, const std::error_code& error = {});
+
 }  // namespace tessapak::archive

@@ -1,26 +1,25 @@
 #include "archive/folder_walk.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <memory>
+#include <unordered_map>
 #include <utility>
 
 #include "archive/archive_error.h"
-#include "archive/file_io.h"
+#include "archive/host_fs.h"
 #include "archive/names.h"
 #include "archive/pack.h"
+#include "archive/rdb_format.h"
 
 namespace tessapak::archive {
 
 namespace {
 
-using FileId = std::pair<dev_t, ino_t>;
+namespace fs = std::filesystem;
+using host::NativeString;
+
+// Folders deeper than this many levels above the current one are closed and
+// reopened when needed, so that no depth runs out of descriptors.
+constexpr std::size_t kOpenLevels = 16;
 
 // The key of the fixed order within a folder: ASCII letters upper-cased,
 // then code unit by code unit; names equal under it fall back to the plain
@@ -44,209 +43,365 @@ bool comesBefore(const std::u16string& a, const std::u16string& b) {
 }
 
 struct Item {
-    std::string name;      // as the file system gives it
+    NativeString name;     // as the file system gives it
     std::u16string units;  // stored form of the name alone, when it has one
     bool storable = false;
     std::int64_t size = 0;
 };
 
+bool itemBefore(const Item& a, const Item& b) {
+    return comesBefore(a.units, b.units);
+}
+
+// Where the temporary files of an output archive lie, to leave them out.
+struct TemporaryPattern {
+    host::FileId folder;
+    NativeString prefix;
+    NativeString suffix;
+};
+
+// One folder on the current path of the walk.
+struct Level {
+    host::Folder folder;  // closed when far above the current level
+    host::FileId id;
+    NativeString name;             // in its parent; empty for the root
+    std::vector<Item> subfolders;  // in walk order
+    std::size_t next = 0;          // the next subfolder to walk
+    std::size_t prefixLength = 0;  // of the stored prefix of this folder
+};
+
+// The walk keeps the current path as a stack of levels: memory grows with
+// the tree's names, each held once, and only the last kOpenLevels levels
+// keep a descriptor.
 class Walker {
   public:
-    Walker(PackList& list, std::vector<FileId> excluded)
-        : list_(list), excluded_(std::move(excluded)) {}
+    Walker(PackList& list, const fs::path& root, std::vector<host::FileId> excluded,
+           std::vector<TemporaryPattern> temporaries)
+        : list_(list),
+          root_(root),
+          excluded_(std::move(excluded)),
+          temporaries_(std::move(temporaries)) {}
 
-    // prefix is the stored path of folder with a trailing "\", or empty at the
-    // root; badFolder names the first folder on the way whose name cannot be
-    // stored (files below it cannot be stored either).
-    void walk(io::Fd folder, const std::filesystem::path& hostPath, const std::u16string& prefix,
-              const std::filesystem::path& badFolder) {
-        std::vector<Item> files;
-        std::vector<Item> folders;
-        list(folder.get(), hostPath, files, folders);
-        std::sort(files.begin(), files.end(),
-                  [](const Item& a, const Item& b) { return comesBefore(a.units, b.units); });
-        std::sort(folders.begin(), folders.end(),
-                  [](const Item& a, const Item& b) { return comesBefore(a.units, b.units); });
+    void run(host::Folder rootFolder, const host::FileId& rootId) {
+        Level root;
+        root.folder = std::move(rootFolder);
+        root.id = rootId;
+        levels_.push_back(std::move(root));
+        seen_.emplace(rootId, Seen{0, true});
+        nodes_.push_back({kNoParent, {}});
+        listLevel();
 
-        for (Item& file : files) {
-            if (!badFolder.empty()) {
-                throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
-                                   hostPath / file.name,
-                                   "the folder name of " + badFolder.filename().string() +
-                                       " cannot be stored in an RDB archive: " +
-                                       unstorableNameReason(badFolder.filename()));
+        while (!levels_.empty()) {
+            Level& top = levels_.back();
+            if (top.next == top.subfolders.size()) {
+                leave();
+                continue;
             }
-            if (!file.storable) {
-                throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
-                                   hostPath / file.name,
-                                   "the file name cannot be stored in an RDB archive: " +
-                                       unstorableNameReason(file.name));
-            }
-            std::u16string stored = prefix + file.units;
-            list_.DirTotal += entrySizeOf(stored);
-            list_.FileNames.push_back(std::move(stored));
-            list_.FileSizes.push_back(file.size);
-            ++list_.FileCount;
-        }
-
-        for (Item& sub : folders) {
-            io::Fd fd(::openat(folder.get(), sub.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!fd) {
-                if (errno == ENOENT || errno == ELOOP) {
-                    continue;  // vanished since the listing, or a loop of links
-                }
-                cannotList(hostPath / sub.name, errno);
-            }
-            struct stat st;
-            if (::fstat(fd.get(), &st) != 0) {
-                cannotList(hostPath / sub.name, errno);
-            }
-            const FileId id{st.st_dev, st.st_ino};
-            if (std::find(onPath_.begin(), onPath_.end(), id) != onPath_.end()) {
-                continue;  // a link back up the tree: entering it would never end
-            }
-            std::filesystem::path subPath = hostPath / sub.name;
-            std::filesystem::path subBad = badFolder;
-            if (subBad.empty() && !sub.storable) {
-                subBad = subPath;
-            }
-            onPath_.push_back(id);
-            walk(std::move(fd), subPath, prefix + sub.units + u'\\', subBad);
-            onPath_.pop_back();
+            enter(levels_.size() - 1, top.next++);
         }
     }
 
-    void enter(const FileId& id) { onPath_.push_back(id); }
-
   private:
-    static std::int64_t entrySizeOf(const std::u16string& stored) {
-        return 2 * static_cast<std::int64_t>(stored.size()) + 18;
+    static constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
+
+    // A folder met so far: where in nodes_ its first path is, and whether it
+    // is on the current path.
+    struct Seen {
+        std::size_t node;
+        bool onPath;
+    };
+    // The first path of each folder met, as its parent and its name there.
+    struct Node {
+        std::size_t parent;
+        NativeString name;
+    };
+
+    void enter(std::size_t parentIndex, std::size_t itemIndex) {
+        const Item& sub = levels_[parentIndex].subfolders[itemIndex];
+        std::error_code error;
+        host::Folder child = folderAt(parentIndex).openFolder(sub.name, host::Links::Follow, error);
+        if (error) {
+            if (host::isNotFound(error) || host::isLink(error)) {
+                return;  // vanished since the listing, or a loop of links
+            }
+            cannotList(pathOf(parentIndex) / sub.name, error);
+        }
+        const host::Status status = child.status(error);
+        if (error) {
+            cannotList(pathOf(parentIndex) / sub.name, error);
+        }
+        const auto found = seen_.find(status.id);
+        if (found != seen_.end()) {
+            if (found->second.onPath) {
+                return;  // a link back up the tree: entering it would never end
+            }
+            // Walking it again would put its files in twice, and links
+            // arranged so can make the tree as large as the disk allows.
+            throw ArchiveError(
+                ErrorKind::FileSystem, ErrorCause::CannotOpen, pathOf(parentIndex) / sub.name,
+                "this folder was already packed as " + nodePath(found->second.node).string() +
+                    "; a folder reached twice through links is not packed twice");
+        }
+
+        Level level;
+        level.folder = std::move(child);
+        level.id = status.id;
+        level.name = sub.name;
+        level.prefixLength = prefix_.size();
+        if (badLevel_ == kNoParent && !sub.storable) {
+            badLevel_ = levels_.size();
+        }
+        prefix_ += sub.units;
+        prefix_ += u'\\';
+
+        const std::size_t node = nodes_.size();
+        nodes_.push_back({levelNodes_.empty() ? 0 : levelNodes_.back(), sub.name});
+        seen_.emplace(status.id, Seen{node, true});
+        levelNodes_.push_back(node);
+        levels_.push_back(std::move(level));
+        closeFarLevels(levels_.size() - 1);
+        listLevel();
+    }
+
+    void leave() {
+        Level& top = levels_.back();
+        seen_[top.id].onPath = false;
+        prefix_.resize(top.prefixLength);
+        if (badLevel_ == levels_.size() - 1) {
+            badLevel_ = kNoParent;
+        }
+        levels_.pop_back();
+        if (!levelNodes_.empty()) {
+            levelNodes_.pop_back();
+        }
+    }
+
+    void closeFarLevels(std::size_t current) {
+        if (current > kOpenLevels) {
+            levels_[current - kOpenLevels].folder.reset();
+        }
+    }
+
+    // The open folder of a level, reopened from the nearest open one above
+    // it when it was closed; a folder swapped since it was walked fails.
+    const host::Folder& folderAt(std::size_t index) {
+        if (levels_[index].folder) {
+            return levels_[index].folder;
+        }
+        std::size_t open = index;
+        while (!levels_[open].folder) {
+            --open;  // the root stays open
+        }
+        for (std::size_t k = open + 1; k <= index; ++k) {
+            std::error_code error;
+            host::Folder folder =
+                levels_[k - 1].folder.openFolder(levels_[k].name, host::Links::Follow, error);
+            host::Status status;
+            if (!error) {
+                status = folder.status(error);
+            }
+            if (error && !host::isNotFound(error)) {
+                cannotList(pathOf(k), error);
+            }
+            if (error || status.id != levels_[k].id) {
+                throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, pathOf(k),
+                                   "the folder was moved or replaced while it was packed");
+            }
+            levels_[k].folder = std::move(folder);
+            closeFarLevels(k);
+        }
+        return levels_[index].folder;
     }
 
     // Reads the whole listing of one folder before anything below it is
     // opened, so that only one listing is open at a time.
-    // A folder whose files cannot all be seen ends the run: an archive
-    // without them would pass for a complete one.
-    [[noreturn]] static void cannotList(const std::filesystem::path& path, int err) {
-        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, path, "cannot list the folder",
-                 err);
-    }
+    void listLevel() {
+        const std::size_t index = levels_.size() - 1;
+        std::error_code error;
+        std::vector<host::FolderEntry> entries = folderAt(index).list(error);
+        if (error) {
+            cannotList(pathOf(index), error);
+        }
+        const TemporaryPattern* pattern = nullptr;
+        for (const TemporaryPattern& candidate : temporaries_) {
+            if (candidate.folder == levels_[index].id) {
+                pattern = &candidate;
+            }
+        }
 
-    void list(int folderFd, const std::filesystem::path& hostPath, std::vector<Item>& files,
-              std::vector<Item>& folders) {
-        const int listingFd = ::dup(folderFd);
-        if (listingFd < 0) {
-            cannotList(hostPath, errno);
-        }
-        std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listingFd), ::closedir);
-        if (!dir) {
-            const int err = errno;
-            ::close(listingFd);
-            cannotList(hostPath, err);
-        }
-        while (true) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir.get());
-            if (!entry) {
-                if (errno != 0) {
-                    cannotList(hostPath, errno);
-                }
-                break;
+        std::vector<Item> files;
+        std::vector<Item> folders;
+        for (host::FolderEntry& entry : entries) {
+            if (entry.error) {
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, pathOf(index) / entry.name,
+                         "cannot read what kind of file this is", entry.error);
             }
-            const char* name = entry->d_name;
-            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
-                continue;
-            }
-            bool isFolder = false;
-            std::int64_t size = 0;
-            if (entry->d_type == DT_DIR) {
-                isFolder = true;
-            } else if (entry->d_type == DT_REG || entry->d_type == DT_LNK ||
-                       entry->d_type == DT_UNKNOWN) {
-                // One stat per file, following links: a link to a folder is
-                // walked, a link to a file is packed as that file.
-                struct stat st;
-                if (::fstatat(folderFd, name, &st, 0) != 0) {
-                    if (errno == ENOENT || errno == ELOOP || errno == ENOTDIR) {
-                        continue;  // vanished, a dangling link, or a loop of links
-                    }
-                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, hostPath / name,
-                             "cannot read what kind of file this is", errno);
+            if (entry.kind == host::Kind::File) {
+                if (isExcluded(entry.id) || (pattern && isTemporary(entry.name, *pattern))) {
+                    continue;
                 }
-                if (S_ISDIR(st.st_mode)) {
-                    isFolder = true;
-                } else if (S_ISREG(st.st_mode)) {
-                    if (isExcluded({st.st_dev, st.st_ino})) {
-                        continue;
-                    }
-                    size = st.st_size;
-                } else {
-                    continue;  // sockets, FIFOs and devices are system entries
-                }
-            } else {
-                continue;
+            } else if (entry.kind != host::Kind::Folder) {
+                continue;  // vanished, dangling links, loops; FIFOs, sockets and devices
             }
             Item item;
-            item.name = name;
-            auto units = utf8ToUtf16(item.name);
-            item.storable = units && item.name.find('\\') == std::string::npos &&
-                            unsafeNameReason(*units).empty();
+            const fs::path name(entry.name);
+            auto units = storedNameFor(name);
+            item.storable = units.has_value();
             if (units) {
                 item.units = std::move(*units);
             } else {
                 // Sorts somewhere fixed; never stored.
-                item.units.assign(item.name.begin(), item.name.end());
+                item.units.assign(entry.name.begin(), entry.name.end());
             }
-            item.size = size;
-            (isFolder ? folders : files).push_back(std::move(item));
+            item.name = std::move(entry.name);
+            item.size = entry.size;
+            (entry.kind == host::Kind::Folder ? folders : files).push_back(std::move(item));
         }
+        entries = {};
+        std::sort(files.begin(), files.end(), itemBefore);
+        std::sort(folders.begin(), folders.end(), itemBefore);
+
+        for (Item& file : files) {
+            addFile(index, file);
+        }
+        levels_[index].subfolders = std::move(folders);
     }
 
-    bool isExcluded(const FileId& id) const {
+    void addFile(std::size_t index, const Item& file) {
+        if (badLevel_ != kNoParent) {
+            const NativeString& badName = levels_[badLevel_].name;
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
+                               pathOf(index) / file.name,
+                               "the folder name of " + fs::path(badName).string() +
+                                   " cannot be stored in an RDB archive: " +
+                                   unstorableNameReason(fs::path(badName)));
+        }
+        if (!file.storable) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
+                               pathOf(index) / file.name,
+                               "the file name cannot be stored in an RDB archive: " +
+                                   unstorableNameReason(fs::path(file.name)));
+        }
+        std::u16string stored = prefix_ + file.units;
+        const std::int64_t entry = 2 * static_cast<std::int64_t>(stored.size()) + 18;
+        // Summed as the walk goes, so that no tree, however links multiply
+        // it, is listed past what an archive can hold.
+        archiveSize_ += entry + file.size;
+        if (archiveSize_ > kFormatLimit) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
+                               pathOf(index) / file.name,
+                               "with this file the archive would pass 2,147,483,647 bytes; the "
+                               "RDB format is limited to 2 GiB (2,147,483,647 bytes)");
+        }
+        list_.DirTotal += entry;
+        list_.FileNames.push_back(std::move(stored));
+        list_.FileSizes.push_back(file.size);
+        ++list_.FileCount;
+    }
+
+    bool isExcluded(const host::FileId& id) const {
         return std::find(excluded_.begin(), excluded_.end(), id) != excluded_.end();
     }
 
+    static bool isTemporary(const NativeString& name, const TemporaryPattern& pattern) {
+        return name.size() > pattern.prefix.size() + pattern.suffix.size() &&
+               name.compare(0, pattern.prefix.size(), pattern.prefix) == 0 &&
+               name.compare(name.size() - pattern.suffix.size(), pattern.suffix.size(),
+                            pattern.suffix) == 0;
+    }
+
+    // Paths are built only for messages, so that a deep tree does not hold
+    // one growing copy per level.
+    fs::path pathOf(std::size_t index) const {
+        fs::path path = root_;
+        for (std::size_t k = 1; k <= index; ++k) {
+            path /= levels_[k].name;
+        }
+        return path;
+    }
+
+    fs::path nodePath(std::size_t node) const {
+        std::vector<std::size_t> chain;
+        for (std::size_t k = node; k != 0; k = nodes_[k].parent) {
+            chain.push_back(k);
+        }
+        fs::path path = root_;
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            path /= nodes_[*it].name;
+        }
+        return path;
+    }
+
+    // A folder whose files cannot all be seen ends the run: an archive
+    // without them would pass for a complete one.
+    [[noreturn]] static void cannotList(const fs::path& path, const std::error_code& error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, path, "cannot list the folder",
+                 error);
+    }
+
     PackList& list_;
-    std::vector<FileId> excluded_;
-    std::vector<FileId> onPath_;
+    fs::path root_;
+    std::vector<host::FileId> excluded_;
+    std::vector<TemporaryPattern> temporaries_;
+    std::vector<Level> levels_;
+    std::vector<std::size_t> levelNodes_;  // node of each level below the root
+    std::vector<Node> nodes_;
+    std::unordered_map<host::FileId, Seen, host::FileIdHash> seen_;
+    std::u16string prefix_;             // stored path of the current folder with a trailing "\"
+    std::size_t badLevel_ = kNoParent;  // first level whose name cannot be stored
+    std::int64_t archiveSize_ = static_cast<std::int64_t>(kHeaderSize);
 };
 
 }  // namespace
 
 void ListFiles(const std::filesystem::path& folder, PackList& list,
                const std::vector<std::filesystem::path>& excluded) {
-    const std::string& native = folder.native();
-    auto units = utf8ToUtf16(native);
-    std::int64_t rootLen =
-        units ? static_cast<std::int64_t>(units->size()) : static_cast<std::int64_t>(native.size());
-    if (native.empty() || native.back() != '/') {
+    const fs::path::string_type& native = folder.native();
+    const std::u8string utf8 = folder.u8string();
+    const std::string_view bytes(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+    const auto units = utf8ToUtf16(bytes);
+    std::int64_t rootLen = static_cast<std::int64_t>(units ? units->size() : bytes.size());
+    if (native.empty() || native.back() != fs::path::preferred_separator) {
         ++rootLen;
     }
     list.RootLen = rootLen;
 
     // Excluded files are recognised by identity, so that any spelling of
-    // their path, or a link to them, is left out too.
-    std::vector<FileId> ids;
+    // their path, or a link to them, is left out too; their temporary files
+    // by name inside the folder that holds them.
+    std::vector<host::FileId> ids;
+    std::vector<TemporaryPattern> temporaries;
     for (const auto& path : excluded) {
-        for (const auto& candidate : {path, temporaryPathFor(path)}) {
-            struct stat st;
-            if (::stat(candidate.c_str(), &st) == 0) {
-                ids.emplace_back(st.st_dev, st.st_ino);
-            }
+        std::error_code error;
+        const host::Status status = host::statusOf(path, host::Links::Follow, error);
+        if (!error && status.kind == host::Kind::File) {
+            ids.push_back(status.id);
+        }
+        const fs::path parent = path.parent_path();
+        const host::Status folderStatus = host::statusOf(parent, host::Links::Follow, error);
+        if (!error && folderStatus.kind == host::Kind::Folder) {
+            const auto [prefix, suffix] = temporaryNamePattern(path);
+            temporaries.push_back({folderStatus.id, prefix, suffix});
         }
     }
 
-    io::Fd fd(::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd) {
+    std::error_code error;
+    host::Folder root = host::Folder::open(folder, error);
+    if (error && host::isNotFound(error)) {
         return;  // a path that names no folder contributes nothing
     }
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0) {
-        return;
+    host::Status status;
+    if (!error) {
+        status = root.status(error);
     }
-    Walker walker(list, std::move(ids));
-    walker.enter({st.st_dev, st.st_ino});
-    walker.walk(std::move(fd), folder, u"", {});
+    if (error) {
+        // An empty archive in place of the files that could not be seen
+        // would pass for a complete one.
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, folder, "cannot open the folder",
+                 error);
+    }
+    Walker walker(list, folder, std::move(ids), std::move(temporaries));
+    walker.run(std::move(root), status.id);
 }
 
 }  // namespace tessapak::archive

@@ -23,14 +23,19 @@ struct PackList {
 // then each subfolder walked completely. Within a folder, entries are ordered by
 // their UTF-16 names with ASCII letters upper-cased, code unit by code unit.
 // Hidden files are listed; sockets, FIFOs and devices are skipped; links to
-// folders are followed unless the folder is already on the current path.
-// Files in excluded, and the temporary file that writeArchive would write for
-// each of them, are left out (recognised by identity, whatever the spelling),
-// so that an output archive inside folder is never packed into itself.
-// A name the format cannot hold throws ArchiveError (NameNotRepresentable).
-// A folder path that names no folder contributes nothing; a folder inside
-// it that cannot be opened or listed throws ArchiveError (FileSystem /
-// CannotOpen), so that no archive passes for complete without its files.
+// folders are followed, but a link back to a folder on the current path is
+// not, and a folder reached a second time through links ends the walk
+// naming both paths (packing it twice could multiply the tree without end).
+// Files in excluded, and the temporary files that writeArchive writes for
+// each of them, are left out (recognised by identity or by their name
+// pattern), so that an output archive inside folder is never packed into
+// itself. A name the format cannot hold throws ArchiveError
+// (NameNotRepresentable); a list that would pass the 2 GiB limit throws
+// (ArchiveTooLarge) as soon as it does. A folder path that names no folder
+// contributes nothing; a folder, the root included, that cannot be opened or
+// listed throws ArchiveError (FileSystem / CannotOpen), so that no archive
+// passes for complete without its files. Holds a bounded number of
+// descriptors and memory in proportion to the tree, whatever its depth.
 void ListFiles(const std::filesystem::path& folder, PackList& list,
                const std::vector<std::filesystem::path>& excluded = {});
 

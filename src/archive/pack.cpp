@@ -1,16 +1,13 @@
 #include "archive/pack.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string_view>
 
 #include "archive/archive_error.h"
-#include "archive/file_io.h"
+#include "archive/folder_chain.h"
+#include "archive/host_fs.h"
 #include "archive/names.h"
 #include "archive/rdb_format.h"
 
@@ -19,9 +16,10 @@ namespace tessapak::archive {
 namespace {
 
 namespace fs = std::filesystem;
+using host::NativeString;
 
 // Files at least this long skip the output buffer and are copied by the kernel.
-constexpr std::int64_t kDirectCopyThreshold = io::kCopyBufferSize / 2;
+constexpr std::int64_t kDirectCopyThreshold = host::kCopyBufferSize / 2;
 // Writeback is started after every this many bytes, so that the one flush at
 // the end has little left to wait for.
 constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
@@ -45,40 +43,40 @@ struct SourceName {
     fs::path path() const { return root / *hostPathFor(name); }
 };
 
-[[noreturn]] void openFailed(const SourceName& source, int err) {
-    if (err == ENOENT || err == ENOTDIR) {
+[[noreturn]] void openFailed(const SourceName& source, const std::error_code& error) {
+    if (host::isNotFound(error)) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, source.path(),
                            "the file vanished after the folder was listed");
     }
-    io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, source.path(), "cannot open the file",
-             err);
+    failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, source.path(), "cannot open the file",
+             error);
 }
 
-// The archive under construction: a temporary file that disappears unless
-// commit() puts it in place of the output.
+// This run's own temporary file beside output.
+host::TemporaryFile temporaryBeside(const fs::path& output) {
+    const auto [prefix, suffix] = temporaryNamePattern(output);
+    const fs::path folder = output.parent_path();
+    // Only files no live run holds: never another run's work.
+    host::removeAbandonedTemporaries(folder, prefix, suffix);
+    std::error_code error;
+    host::TemporaryFile temporary = host::TemporaryFile::create(folder, prefix, suffix, error);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, output,
+                 "cannot create a temporary file beside it", error);
+    }
+    return temporary;
+}
+
+// The archive under construction: this run's own temporary file, which
+// disappears unless commit() puts it in place of the output.
 class ArchiveFile {
   public:
-    ArchiveFile(const fs::path& output) : output_(output), temporary_(temporaryPathFor(output)) {
-        ::unlink(temporary_.c_str());  // a stale file from a run that crashed
-        fd_ = io::Fd(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (!fd_) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
-                     "cannot create the temporary file " + temporary_.filename().string(), errno);
-        }
+    explicit ArchiveFile(const fs::path& output)
+        : output_(output), temporary_(temporaryBeside(output)) {
         // A replaced archive keeps its permissions.
-        struct stat st;
-        if (::stat(output_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            ::fchmod(fd_.get(), st.st_mode & 07777);
-        }
-        buffer_ = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
-        scratch_ = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
-    }
-
-    ~ArchiveFile() {
-        if (!committed_) {
-            fd_.reset();
-            ::unlink(temporary_.c_str());
-        }
+        temporary_.adoptPermissionsOf(output.filename().native());
+        buffer_ = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
+        scratch_ = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
     }
 
     ArchiveFile(const ArchiveFile&) = delete;
@@ -87,10 +85,10 @@ class ArchiveFile {
     void append(const void* data, std::size_t size) {
         const auto* in = static_cast<const unsigned char*>(data);
         while (size > 0) {
-            if (used_ == io::kCopyBufferSize) {
+            if (used_ == host::kCopyBufferSize) {
                 flush();
             }
-            const std::size_t n = std::min(size, io::kCopyBufferSize - used_);
+            const std::size_t n = std::min(size, host::kCopyBufferSize - used_);
             std::copy(in, in + n, buffer_.get() + used_);
             used_ += n;
             in += n;
@@ -99,19 +97,20 @@ class ArchiveFile {
     }
 
     // Copies exactly size bytes of the open source file, which must end there.
-    void copyFile(int source, std::int64_t size, const SourceName& sourceName) {
+    void copyFile(const host::File& source, std::int64_t size, const SourceName& sourceName) {
+        std::error_code error;
         std::int64_t got;
         if (size < kDirectCopyThreshold) {
             // Read straight into the output buffer; asking for one byte more
             // than listed shows whether the file grew.
             const auto want = static_cast<std::size_t>(size) + 1;
-            if (io::kCopyBufferSize - used_ < want) {
+            if (host::kCopyBufferSize - used_ < want) {
                 flush();
             }
-            got = io::readSome(source, buffer_.get() + used_, want);
+            got = source.read(buffer_.get() + used_, want, error);
             if (got < 0) {
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                         "cannot read the file", errno);
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
+                         "cannot read the file", error);
             }
             checkLength(got, size, sourceName);
             used_ += static_cast<std::size_t>(got);
@@ -123,15 +122,15 @@ class ArchiveFile {
         while (got < size) {
             const std::int64_t step = std::min(size - got, kWritebackStep);
             bool readFailed = false;
-            const std::int64_t copied =
-                io::copyRange(source, -1, fd_.get(), step, scratch_.get(), readFailed);
+            const std::int64_t copied = host::copyRange(source, -1, temporary_.file(), step,
+                                                        scratch_.get(), readFailed, error);
             if (copied < 0) {
                 if (readFailed) {
-                    io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                             "cannot read the file", errno);
+                    failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
+                             "cannot read the file", error);
                 }
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                         "cannot write " + sourceName.path().string() + " into the archive", errno);
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                         "cannot write " + sourceName.path().string() + " into the archive", error);
             }
             got += copied;
             advance(copied);
@@ -140,29 +139,24 @@ class ArchiveFile {
             }
         }
         unsigned char extra;
-        const std::int64_t more = io::readSome(source, &extra, 1);
+        const std::int64_t more = source.read(&extra, 1, error);
         if (more < 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
-                     "cannot read the file", errno);
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, sourceName.path(),
+                     "cannot read the file", error);
         }
         checkLength(got + more, size, sourceName);
     }
 
     void commit() {
         flush();
-        if (::fdatasync(fd_.get()) != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot flush the archive to disk", errno);
+        if (const auto error = temporary_.file().flushToDisk()) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot flush the archive to disk", error);
         }
-        if (const int err = fd_.close(); err != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot finish writing the archive", err);
+        if (const auto error = temporary_.replace(output_.filename().native())) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
+                     "cannot put the archive in place", error);
         }
-        if (::rename(temporary_.c_str(), output_.c_str()) != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, output_,
-                     "cannot put the archive in place", errno);
-        }
-        committed_ = true;
     }
 
   private:
@@ -179,9 +173,9 @@ class ArchiveFile {
         if (used_ == 0) {
             return;
         }
-        if (const int err = io::writeAll(fd_.get(), buffer_.get(), used_); err != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot write the archive", err);
+        if (const auto error = temporary_.file().writeAll(buffer_.get(), used_)) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot write the archive", error);
         }
         const auto n = static_cast<std::int64_t>(used_);
         used_ = 0;
@@ -191,20 +185,18 @@ class ArchiveFile {
     void advance(std::int64_t written) {
         written_ += written;
         if (written_ - writebackFrom_ >= kWritebackStep) {
-            io::startWriteback(fd_.get(), writebackFrom_, written_ - writebackFrom_);
+            temporary_.file().startWriteback(writebackFrom_, written_ - writebackFrom_);
             writebackFrom_ = written_;
         }
     }
 
     fs::path output_;
-    fs::path temporary_;
-    io::Fd fd_;
+    host::TemporaryFile temporary_;
     std::unique_ptr<unsigned char[]> buffer_;
     std::unique_ptr<unsigned char[]> scratch_;
     std::size_t used_ = 0;
     std::int64_t written_ = 0;
     std::int64_t writebackFrom_ = 0;
-    bool committed_ = false;
 };
 
 }  // namespace
@@ -222,28 +214,39 @@ fs::path archivePathFor(const fs::path& output) {
     return fs::path(std::move(text));
 }
 
-fs::path temporaryPathFor(const fs::path& output) {
-    // File names are limited to 255 bytes; a long output name is shortened,
-    // with a hash of the whole name so that it stays unique.
+std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
+    // File names are limited to 255 units; a long output name is shortened,
+    // with a hash of the whole name so that it stays its own.
     constexpr std::size_t kNameLimit = 255;
-    constexpr std::string_view kSuffix = ".tessapak-part";
-    const std::string base = output.filename().native();
-    std::string name = ".";
-    if (1 + base.size() + kSuffix.size() <= kNameLimit) {
-        name += base;
+    constexpr std::size_t kRandomPart = 16;
+    const fs::path suffix(".tessapak-part");
+    const NativeString base = output.filename().native();
+    fs::path prefix(".");
+    if (2 + base.size() + kRandomPart + suffix.native().size() <= kNameLimit) {
+        prefix += base;
     } else {
-        name += base.substr(0, 200);
-        name += '-';
-        name += std::to_string(std::hash<std::string>{}(base));
+        prefix += base.substr(0, 180);
+        prefix += "-" + std::to_string(std::hash<NativeString>{}(base));
     }
-    name += kSuffix;
-    fs::path temporary = output;
-    temporary.replace_filename(name);
-    return temporary;
+    prefix += ".";
+    return {prefix.native(), suffix.native()};
+}
+
+fs::path temporaryPathFor(const fs::path& output) {
+    const auto [prefix, suffix] = temporaryNamePattern(output);
+    std::random_device random;
+    std::string part;
+    while (part.size() < 16) {
+        part += "0123456789abcdef"[random() % 16];
+    }
+    fs::path name(prefix);
+    name += part;
+    name += suffix;
+    return output.parent_path() / name;
 }
 
 std::vector<fs::path> excludedPathsFor(const fs::path& output) {
-    return {output, temporaryPathFor(output)};
+    return {output};
 }
 
 void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
@@ -287,13 +290,13 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
                                "(2,147,483,647 bytes)");
     }
 
-    fs::path folder = output.parent_path();
-    struct stat st;
-    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    const fs::path folder = output.parent_path();
+    std::error_code error;
+    if (host::statusOf(folder, host::Links::Follow, error).kind != host::Kind::Folder) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::OutputFolderMissing, output,
                            "the folder to write the archive into does not exist");
     }
-    if (::stat(output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (host::statusOf(output, host::Links::Follow, error).kind == host::Kind::Folder) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, output,
                            "a folder of that name is in the way");
     }
@@ -317,37 +320,33 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
     }
 
     // Files of one folder are consecutive in the list, so each is opened
-    // relative to its folder, which is opened once.
+    // relative to its folder, which is opened once, one component at a
+    // time, so that no depth meets the host's path length limit.
     const auto total64 = static_cast<std::int64_t>(count);
-    std::u16string currentFolder;
-    io::Fd folderFd;
+    host::Folder rootFolder = host::Folder::open(root, error);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, root, "cannot open the folder",
+                 error);
+    }
+    FolderChain folders(std::move(rootFolder), FolderChain::Mode::Open);
     for (std::size_t i = 0; i < count; ++i) {
         if (progress) {
             progress(static_cast<std::int64_t>(i) + 1, total64);
         }
         const std::u16string& name = list.FileNames[i];
         const SourceName source{root, name};
-        const std::size_t cut = name.rfind(u'\\');
-        const std::u16string_view folder = cut == std::u16string::npos
-                                               ? std::u16string_view()
-                                               : std::u16string_view(name).substr(0, cut);
-        if (!folderFd || folder != currentFolder) {
-            currentFolder.assign(folder);
-            const fs::path folderPath = folder.empty() ? root : root / *hostPathFor(currentFolder);
-            folderFd = io::Fd(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!folderFd) {
-                openFailed(source, errno);
-            }
+        const fs::path relative = *hostPathFor(name);
+        fs::path failedAt;
+        const host::Folder& sourceFolder = folders.moveTo(relative.parent_path(), error, failedAt);
+        if (error) {
+            openFailed(source, error);
         }
-        const std::string leaf =
-            *utf16ToUtf8(cut == std::u16string::npos ? std::u16string_view(name)
-                                                     : std::u16string_view(name).substr(cut + 1));
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
-        io::Fd fd(::openat(folderFd.get(), leaf.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-        if (!fd) {
-            openFailed(source, errno);
+        const host::File file = sourceFolder.openForReading(relative.filename().native(), error);
+        if (error) {
+            openFailed(source, error);
         }
-        archive.copyFile(fd.get(), list.FileSizes[i], source);
+        archive.copyFile(file, list.FileSizes[i], source);
     }
     archive.commit();
 }

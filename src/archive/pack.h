@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/folder_walk.h"
@@ -13,18 +14,26 @@ namespace tessapak::archive {
 // ".rdb" in any letter case.
 std::filesystem::path archivePathFor(const std::filesystem::path& output);
 
-// The temporary file that writeArchive writes before it renames it to output:
-// a hidden file beside output. A stale one left by a crash is replaced.
+// Every run writes its own temporary file beside output and renames it to
+// output when it is complete: a hidden file named prefix, a random part,
+// suffix. Ones left by a run that was killed are removed by a later run,
+// never one that a live run is writing.
+std::pair<std::filesystem::path::string_type, std::filesystem::path::string_type>
+temporaryNamePattern(const std::filesystem::path& output);
+
+// A path of that pattern with a fresh random part, as a run might use.
 std::filesystem::path temporaryPathFor(const std::filesystem::path& output);
 
 // What a walk must leave out when output may lie inside the packed folder:
-// output itself and its temporary file.
+// output itself (the walk also leaves out the temporary files of every
+// excluded path).
 std::vector<std::filesystem::path> excludedPathsFor(const std::filesystem::path& output);
 
 // Writes the archive for a walked list: header, directory and data, front to
 // back, into a temporary file beside output that replaces output only when it
-// is complete and flushed. On failure the temporary file is removed and a file
-// that was at output is left exactly as it was. Throws ArchiveError.
+// is complete and flushed; a replaced archive's permission bits (0777 only)
+// carry over. On failure the temporary file is removed and a file that was
+// at output is left exactly as it was. Throws ArchiveError.
 void writeArchive(const std::filesystem::path& root, const PackList& list,
                   const std::filesystem::path& output, const ProgressCallback& progress = {});
 

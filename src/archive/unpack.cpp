@@ -1,15 +1,11 @@
 #include "archive/unpack.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <unordered_set>
+#include <algorithm>
+#include <numeric>
 
 #include "archive/archive_error.h"
-#include "archive/file_io.h"
+#include "archive/folder_chain.h"
+#include "archive/host_fs.h"
 #include "archive/names.h"
 
 namespace tessapak::archive {
@@ -20,43 +16,135 @@ namespace fs = std::filesystem;
 
 // Entries at least this long are copied by the kernel; shorter ones come
 // from one read of the data area that serves many entries at a time.
-constexpr std::int64_t kDirectCopyThreshold = io::kCopyBufferSize / 2;
+constexpr std::int64_t kDirectCopyThreshold = host::kCopyBufferSize / 2;
 
 std::string entryLabel(std::size_t index, const std::u16string& name) {
     return "entry " + std::to_string(index + 1) + " (" + displayName(name) + ")";
 }
 
-// Names past the host's limits would fail halfway through a run, after
-// other files were written; they are refused with the rest of the checks.
-bool fitsHostLimits(const std::string& relative) {
-    constexpr std::size_t kComponentLimit = NAME_MAX;
-    constexpr std::size_t kPathLimit = PATH_MAX - 1;
-    if (relative.size() > kPathLimit) {
-        return false;
-    }
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t slash = relative.find('/', start);
-        const std::size_t end = slash == std::string::npos ? relative.size() : slash;
-        if (end - start > kComponentLimit) {
+// Folders are made relative to their parent, so only one component's length
+// is bounded by the host; a name past it would fail halfway through a run,
+// after other files were written, so it is refused with the other checks.
+bool fitsHostLimits(const fs::path& relative) {
+    for (const fs::path& part : relative) {
+        if (part.native().size() > host::kNameLimit) {
             return false;
         }
-        if (slash == std::string::npos) {
-            return true;
-        }
-        start = slash + 1;
     }
+    return true;
 }
+
+// The directory, read in bounded chunks: what it costs follows the bytes
+// really read, never a count stored in the header.
+class DirectoryStream {
+  public:
+    DirectoryStream(const host::File& file, std::int64_t start, std::int64_t end)
+        : file_(file), next_(start), end_(end) {}
+
+    EntryDecodeFailure read(RdbEntry& entry, std::error_code& error) {
+        entry.Name.clear();
+        while (true) {
+            std::uint8_t unit[2];
+            if (!take(unit, 2, error)) {
+                return EntryDecodeFailure::NoTerminator;
+            }
+            if (unit[0] == 0 && unit[1] == 0) {
+                break;
+            }
+            entry.Name.push_back(static_cast<char16_t>(unit[0] | unit[1] << 8));
+        }
+        std::uint8_t words[kEntryFixedSize - kTerminatorSize];
+        if (!take(words, sizeof words, error)) {
+            return EntryDecodeFailure::CutShort;
+        }
+        // The words decoded as an entry with an empty name.
+        std::uint8_t fixed[kEntryFixedSize] = {};
+        std::copy(words, words + sizeof words, fixed + kTerminatorSize);
+        RdbEntry decoded;
+        std::size_t pos = 0;
+        decodeEntry(fixed, pos, decoded);
+        decoded.Name = std::move(entry.Name);
+        entry = std::move(decoded);
+        return EntryDecodeFailure::None;
+    }
+
+    // The archive ended before the directory did.
+    bool shrank() const { return shrank_; }
+
+  private:
+    static constexpr std::size_t kChunk = std::size_t{64} << 10;
+
+    // Copies size bytes of the directory, or returns false where it ends
+    // first (or the file became shorter, or a read failed: error tells).
+    bool take(std::uint8_t* out, std::size_t size, std::error_code& error) {
+        while (size > 0) {
+            if (at_ == have_) {
+                if (next_ == end_) {
+                    return false;
+                }
+                chunk_.resize(kChunk);
+                const auto want =
+                    static_cast<std::size_t>(std::min<std::int64_t>(kChunk, end_ - next_));
+                const std::int64_t got = file_.readAt(chunk_.data(), want, next_, error);
+                if (got <= 0) {
+                    if (got == 0) {
+                        shrank_ = true;
+                    }
+                    return false;
+                }
+                next_ += got;
+                at_ = 0;
+                have_ = static_cast<std::size_t>(got);
+            }
+            const std::size_t n = std::min(size, have_ - at_);
+            std::copy(chunk_.data() + at_, chunk_.data() + at_ + n, out);
+            at_ += n;
+            out += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    const host::File& file_;
+    std::int64_t next_;
+    std::int64_t end_;
+    std::vector<std::uint8_t> chunk_;
+    std::size_t at_ = 0;
+    std::size_t have_ = 0;
+    bool shrank_ = false;
+};
 
 [[noreturn]] void damaged(ErrorCause cause, const fs::path& path, const std::string& detail) {
     throw ArchiveError(ErrorKind::DamagedArchive, cause, path, detail);
+}
+
+// The first entry whose name is also the folder of another entry, or
+// entries.size(). Sorting finds every name below a folder right after the
+// folder's name plus "\\", without recording every folder of every name.
+std::size_t firstFileAlsoAFolder(const std::vector<RdbEntry>& entries) {
+    std::vector<std::uint32_t> order(entries.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return entries[a].Name < entries[b].Name; });
+    std::u16string asFolder;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        asFolder = entries[i].Name;
+        asFolder += u'\\';
+        const auto below = std::lower_bound(
+            order.begin(), order.end(), asFolder,
+            [&](std::uint32_t k, const std::u16string& key) { return entries[k].Name < key; });
+        if (below != order.end() && entries[*below].Name.starts_with(asFolder)) {
+            return i;
+        }
+    }
+    return entries.size();
 }
 
 }  // namespace
 
 struct ArchiveReader::State {
     fs::path path;
-    io::Fd fd;
+    host::File file;
     std::int64_t length = 0;
     RdbHeader header;
     std::vector<RdbEntry> entries;
@@ -69,14 +157,14 @@ struct ArchiveReader::State {
 
     unsigned char* ensureBuffer() {
         if (!buffer) {
-            buffer = std::make_unique<unsigned char[]>(io::kCopyBufferSize);
+            buffer = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
         }
         return buffer.get();
     }
 
-    [[noreturn]] void readFailed(int err) {
-        io::fail(ErrorKind::FileSystem, ErrorCause::CannotRead, path, "cannot read the archive",
-                 err);
+    [[noreturn]] void readFailed(const std::error_code& error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, path, "cannot read the archive",
+                 error);
     }
 
     [[noreturn]] void shrank() {
@@ -88,13 +176,14 @@ struct ArchiveReader::State {
         if (offset < windowStart || offset + size > windowStart + windowLength) {
             unsigned char* data = ensureBuffer();
             const auto want = static_cast<std::size_t>(
-                std::min<std::int64_t>(static_cast<std::int64_t>(io::kCopyBufferSize),
+                std::min<std::int64_t>(static_cast<std::int64_t>(host::kCopyBufferSize),
                                        std::max<std::int64_t>(length - offset, size)));
             windowStart = offset;
             windowLength = 0;
-            const std::int64_t got = io::readAt(fd.get(), data, want, offset);
+            std::error_code error;
+            const std::int64_t got = file.readAt(data, want, offset, error);
             if (got < 0) {
-                readFailed(errno);
+                readFailed(error);
             }
             windowLength = got;
             if (got < size) {
@@ -119,9 +208,12 @@ fs::path baseNameFor(const fs::path& archive) {
 }
 
 fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseName) {
+    auto taken = [](const fs::path& path) {
+        std::error_code error;
+        return host::statusOf(path, host::Links::DoNotFollow, error).kind != host::Kind::Missing;
+    };
     fs::path candidate = outputFolder / baseName;
-    struct stat st;
-    for (std::int64_t suffix = 1; ::lstat(candidate.c_str(), &st) == 0; ++suffix) {
+    for (std::int64_t suffix = 1; taken(candidate); ++suffix) {
         candidate = outputFolder / (baseName.string() + " (" + std::to_string(suffix) + ")");
     }
     return candidate;
@@ -130,35 +222,35 @@ fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseNa
 ArchiveReader::ArchiveReader(const fs::path& archive) : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.path = archive;
+    std::error_code error;
     // Read-only and never created; non-blocking so that a FIFO cannot hang us.
-    s.fd = io::Fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!s.fd) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) {
+    s.file = host::openForReading(archive, error);
+    if (error) {
+        if (host::isNotFound(error)) {
             throw ArchiveError(ErrorKind::FileSystem, ErrorCause::ArchiveMissing, archive,
                                "there is no file of that name");
         }
-        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive, "cannot open the archive",
-                 err);
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive, "cannot open the archive",
+                 error);
     }
-    struct stat st;
-    if (::fstat(s.fd.get(), &st) != 0) {
-        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive, "cannot open the archive",
-                 errno);
+    const host::Status status = s.file.status(error);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive, "cannot open the archive",
+                 error);
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (status.kind == host::Kind::Folder) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive,
                            "this is a folder, not an archive file");
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (status.kind != host::Kind::File) {
         throw ArchiveError(ErrorKind::NotAnArchive, ErrorCause::BadMagic, archive,
                            "this is not a regular file, so not an RDB archive");
     }
-    s.length = st.st_size;
+    s.length = status.size;
     std::array<std::uint8_t, kMagicSize> magic{};
-    const std::int64_t got = io::readAt(s.fd.get(), magic.data(), magic.size(), 0);
+    const std::int64_t got = s.file.readAt(magic.data(), magic.size(), 0, error);
     if (got < 0) {
-        s.readFailed(errno);
+        s.readFailed(error);
     }
     if (got < static_cast<std::int64_t>(kMagicSize)) {
         throw ArchiveError(ErrorKind::NotAnArchive, ErrorCause::BadMagic, archive,
@@ -185,9 +277,10 @@ void ArchiveReader::readDirectory() {
                     " bytes, the header needs 36");
     }
     std::array<std::uint8_t, kHeaderSize> headerBytes{};
-    const std::int64_t got = io::readAt(s.fd.get(), headerBytes.data(), kHeaderSize, 0);
+    std::error_code error;
+    const std::int64_t got = s.file.readAt(headerBytes.data(), kHeaderSize, 0, error);
     if (got < 0) {
-        s.readFailed(errno);
+        s.readFailed(error);
     }
     if (got < static_cast<std::int64_t>(kHeaderSize)) {
         s.shrank();
@@ -217,8 +310,8 @@ void ArchiveReader::readDirectory() {
                     std::to_string(dirEnd) + ", the file has " + std::to_string(s.length) +
                     " bytes)");
     }
-    // Every entry takes at least 18 bytes, so the count is checked against the
-    // directory before anything is allocated for it.
+    // Every entry takes at least 18 bytes, so an impossible count is refused
+    // before anything is read.
     if (static_cast<std::int64_t>(header.EntryCount) * static_cast<std::int64_t>(kEntryFixedSize) >
         header.DirSize) {
         damaged(ErrorCause::ArchiveTruncated, path,
@@ -226,23 +319,20 @@ void ArchiveReader::readDirectory() {
                     std::to_string(header.EntryCount) + " entries");
     }
 
-    std::vector<std::uint8_t> directory(static_cast<std::size_t>(header.DirSize));
-    const std::int64_t dirGot =
-        io::readAt(s.fd.get(), directory.data(), directory.size(), dirStart);
-    if (dirGot < 0) {
-        s.readFailed(errno);
-    }
-    if (dirGot < header.DirSize) {
-        s.shrank();
-    }
-
-    std::vector<RdbEntry> entries(static_cast<std::size_t>(header.EntryCount));
-    std::unordered_set<std::u16string> folderNames;
-    std::size_t pos = 0;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        RdbEntry& entry = entries[i];
+    DirectoryStream directory(s.file, dirStart, dirEnd);
+    std::vector<RdbEntry> entries;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(header.EntryCount); ++i) {
+        RdbEntry entry;
         const std::string number = "entry " + std::to_string(i + 1);
-        switch (decodeEntry(directory, pos, entry)) {
+        std::error_code error;
+        const EntryDecodeFailure failure = directory.read(entry, error);
+        if (error) {
+            s.readFailed(error);
+        }
+        if (directory.shrank()) {
+            s.shrank();
+        }
+        switch (failure) {
             case EntryDecodeFailure::None:
                 break;
             case EntryDecodeFailure::NoTerminator:
@@ -271,25 +361,19 @@ void ArchiveReader::readDirectory() {
             damaged(ErrorCause::ArchiveTruncated, path,
                     entryLabel(i, entry.Name) + ": the data reaches past the end of the file");
         }
-        for (std::size_t k = 0; k < entry.Name.size(); ++k) {
-            if (entry.Name[k] == u'\\') {
-                folderNames.insert(entry.Name.substr(0, k));
-            }
-        }
-        if (!fitsHostLimits(hostPathFor(entry.Name)->native())) {
+        if (!fitsHostLimits(*hostPathFor(entry.Name))) {
             throw ArchiveError(
                 ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
                 entryLabel(i, entry.Name) + ": the name is too long for a file on this system");
         }
+        entries.push_back(std::move(entry));
     }
     // "a" as a file and "a\b" would need "a" to be both; catching it here
     // keeps a doomed run from creating anything.
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (folderNames.count(entries[i].Name) != 0) {
-            damaged(
-                ErrorCause::UnsafeName, path,
-                entryLabel(i, entries[i].Name) + ": the name is used for a file and for a folder");
-        }
+    if (const std::size_t clash = firstFileAlsoAFolder(entries); clash != entries.size()) {
+        damaged(ErrorCause::UnsafeName, path,
+                entryLabel(clash, entries[clash].Name) +
+                    ": the name is used for a file and for a folder");
     }
 
     s.header = header;
@@ -315,87 +399,97 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
     if (!s.directoryRead) {
         readDirectory();
     }
-    struct stat st;
-    if (::stat(outputFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::OutputFolderMissing, outputFolder,
-                           "the folder to unpack into does not exist");
+    std::error_code error;
+    const host::Folder output = host::Folder::open(outputFolder, error);
+    if (error) {
+        if (host::isNotFound(error)) {
+            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::OutputFolderMissing, outputFolder,
+                               "the folder to unpack into does not exist");
+        }
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, outputFolder,
+                 "cannot open the folder", error);
     }
 
+    // Made and opened relative to the output folder without following a
+    // link, so that nothing swapped in between can redirect the files.
     const fs::path base = baseNameFor(s.path);
     fs::path target;
-    while (true) {
-        target = chooseTargetFolder(outputFolder, base);
-        if (::mkdir(target.c_str(), 0777) == 0) {
-            break;
+    host::Folder targetFolder;
+    for (std::int64_t suffix = 0;; ++suffix) {
+        fs::path name = base;
+        if (suffix > 0) {
+            name += " (" + std::to_string(suffix) + ")";
         }
-        if (errno != EEXIST) {  // EEXIST: taken since we looked; try the next name
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, target,
-                     "cannot create the folder", errno);
+        if (output.statusOf(name.native(), host::Links::DoNotFollow, error).kind !=
+            host::Kind::Missing) {
+            continue;
         }
-    }
-    io::Fd targetFd(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!targetFd) {
-        io::fail(ErrorKind::FileSystem, ErrorCause::CannotOpen, target, "cannot open the folder",
-                 errno);
+        target = outputFolder / name;
+        error = output.makeFolder(name.native());
+        if (host::isAlreadyThere(error)) {
+            continue;  // taken since we looked: try the next name
+        }
+        if (error) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target,
+                     "cannot create the folder", error);
+        }
+        targetFolder = output.openFolder(name.native(), host::Links::DoNotFollow, error);
+        if (error) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, target,
+                     host::isLink(error) ? "the new folder was replaced by a link"
+                                         : "cannot open the folder",
+                     error);
+        }
+        break;
     }
 
-    std::unordered_set<std::string> madeFolders;
+    FolderChain folders(std::move(targetFolder), FolderChain::Mode::Create);
     const auto total = static_cast<std::int64_t>(s.entries.size());
     for (std::size_t i = 0; i < s.entries.size(); ++i) {
         if (progress) {
             progress(static_cast<std::int64_t>(i) + 1, total);
         }
         const RdbEntry& entry = s.entries[i];
-        const fs::path host = *hostPathFor(entry.Name);
-        const std::string& relative = host.native();
-        for (std::size_t slash = relative.find('/'); slash != std::string::npos;
-             slash = relative.find('/', slash + 1)) {
-            std::string folder = relative.substr(0, slash);
-            if (madeFolders.count(folder) != 0) {
-                continue;
-            }
-            if (::mkdirat(targetFd.get(), folder.c_str(), 0777) != 0 && errno != EEXIST) {
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / folder,
-                         "cannot create the folder", errno);
-            }
-            madeFolders.insert(std::move(folder));
+        const fs::path relative = *hostPathFor(entry.Name);
+        fs::path failedAt;
+        const host::Folder& folder = folders.moveTo(relative.parent_path(), error, failedAt);
+        if (error) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / failedAt,
+                     "cannot create the folder", error);
         }
-
         // Truncating, so that a later entry of the same name leaves only its own bytes.
-        io::Fd out(::openat(targetFd.get(), relative.c_str(),
-                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-        if (!out) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / relative,
-                     "cannot create the file", errno);
+        host::File out = folder.createTruncated(relative.filename().native(), error);
+        if (error) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / relative,
+                     "cannot create the file", error);
         }
         const std::int64_t offset = s.dataStart + entry.DataOffset;
         const std::int64_t size = entry.DataSize;
         if (size > 0 && size < kDirectCopyThreshold) {
             const unsigned char* data = s.window(offset, size);
-            if (const int err = io::writeAll(out.get(), data, static_cast<std::size_t>(size));
-                err != 0) {
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                         "cannot write the file", err);
+            if (const auto writeError = out.writeAll(data, static_cast<std::size_t>(size))) {
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                         "cannot write the file", writeError);
             }
         } else if (size > 0) {
             bool readFailed = false;
             const std::int64_t copied =
-                io::copyRange(s.fd.get(), offset, out.get(), size, s.ensureBuffer(), readFailed);
+                host::copyRange(s.file, offset, out, size, s.ensureBuffer(), readFailed, error);
             if (copied < 0) {
                 if (readFailed) {
-                    s.readFailed(errno);
+                    s.readFailed(error);
                 }
-                io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                         "cannot write the file", errno);
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                         "cannot write the file", error);
             }
             s.windowLength = 0;  // the buffer may have served as scratch
             if (copied < size) {
                 s.shrank();
             }
         }
-        if (const int err = out.close(); err != 0) {
-            io::fail(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                     "cannot write the file", err);
+        if (const auto closeError = out.close()) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                     "cannot write the file", closeError);
         }
     }
     return target;
@@ -411,7 +505,7 @@ void ArchiveReader::checkData() {
         std::int64_t left = entry.DataSize;
         while (left > 0) {
             const std::int64_t chunk =
-                std::min<std::int64_t>(left, static_cast<std::int64_t>(io::kCopyBufferSize));
+                std::min<std::int64_t>(left, static_cast<std::int64_t>(host::kCopyBufferSize));
             s.window(offset, chunk);
             offset += chunk;
             left -= chunk;

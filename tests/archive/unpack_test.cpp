@@ -285,18 +285,12 @@ TEST_F(Rejection, EveryUnsafeNameEvenAfterSafeEntries) {
 }
 
 TEST_F(Rejection, ANameTooLongForTheHostFileSystem) {
+    // Only one component's length is bounded: folders are made relative to
+    // their parent, so a deep path unpacks (see DeepTrees).
     RawArchive raw = twoFiles();
     std::u16string longName = u"img\\";
     longName.append(256, u'n');
     raw.entries.emplace_back(longName, "x");
-    rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
-    raw = twoFiles();
-    std::u16string deep;
-    for (int i = 0; i < 600; ++i) {  // 4,200 bytes
-        deep.append(u"folder\\");
-    }
-    deep.push_back(u'x');
-    raw.entries.emplace_back(deep, "x");
     rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
 }
 
