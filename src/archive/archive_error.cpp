@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "archive/host_fs.h"
+#include "archive/names.h"
+
 namespace tessapak::archive {
 
 namespace {
@@ -10,7 +13,7 @@ std::string describe(const std::filesystem::path& path, const std::string& detai
     if (path.empty()) {
         return detail;
     }
-    return path.string() + ": " + detail;
+    return utf8Of(path) + ": " + detail;
 }
 
 }  // namespace
@@ -27,7 +30,7 @@ ArchiveError::ArchiveError(ErrorKind kind, ErrorCause cause, std::filesystem::pa
 void failWith(ErrorKind kind, ErrorCause cause, const std::filesystem::path& path,
               const std::string& detail, const std::error_code& error) {
     if (error) {
-        throw ArchiveError(kind, cause, path, detail + ": " + error.message(), error);
+        throw ArchiveError(kind, cause, path, detail + ": " + host::errorText(error), error);
     }
     throw ArchiveError(kind, cause, path, detail);
 }

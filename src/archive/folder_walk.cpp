@@ -139,7 +139,7 @@ class Walker {
             // arranged so can make the tree as large as the disk allows.
             throw ArchiveError(
                 ErrorKind::FileSystem, ErrorCause::CannotOpen, pathOf(parentIndex) / sub.name,
-                "this folder was already packed as " + nodePath(found->second.node).string() +
+                "this folder was already packed as " + utf8Of(nodePath(found->second.node)) +
                     "; a folder reached twice through links is not packed twice");
         }
 
@@ -272,7 +272,7 @@ class Walker {
             const NativeString& badName = levels_[badLevel_].name;
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
                                pathOf(index) / file.name,
-                               "the folder name of " + fs::path(badName).string() +
+                               "the folder name of " + utf8Of(fs::path(badName)) +
                                    " cannot be stored in an RDB archive: " +
                                    unstorableNameReason(fs::path(badName)));
         }

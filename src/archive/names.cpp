@@ -1,5 +1,10 @@
 #include "archive/names.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <type_traits>
+
 namespace tessapak::archive {
 
 namespace {
@@ -54,31 +59,152 @@ bool convertUtf16(std::u16string_view in, std::string& out, bool lenient) {
     return true;
 }
 
-std::string storableReason(const std::filesystem::path& relative, std::u16string* stored) {
-    const std::string& bytes = relative.native();
-    std::u16string result;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t slash = bytes.find('/', start);
-        const std::string_view component = std::string_view(bytes).substr(
-            start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (component.find('\\') != std::string_view::npos) {
-            return "the name contains \"\\\", which an RDB archive uses between folders";
-        }
-        const auto units = utf8ToUtf16(component);
-        if (!units) {
-            return "the name is not valid UTF-8";
-        }
-        if (!result.empty() || start != 0) {
-            result.push_back(kStoredSeparator);
-        }
-        result += *units;
-        if (slash == std::string::npos) {
-            break;
-        }
-        start = slash + 1;
+constexpr bool kWideHost = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
+
+// Windows' own upper-casing for the scripts skin makers use: ASCII, Latin-1,
+// Latin Extended-A, Greek, Cyrillic and the full-width Latin letters.
+char16_t foldCase(char16_t c) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7) ||
+        (c >= 0x03B1 && c <= 0x03CB && c != 0x03C2) || (c >= 0x0430 && c <= 0x044F) ||
+        (c >= 0xFF41 && c <= 0xFF5A)) {
+        return static_cast<char16_t>(c - 0x20);
     }
-    std::string unsafe = unsafeNameReason(result);
+    if (c >= 0x0450 && c <= 0x045F) {
+        return static_cast<char16_t>(c - 0x50);
+    }
+    if ((c >= 0x0100 && c <= 0x0137) || (c >= 0x014A && c <= 0x0177)) {
+        return static_cast<char16_t>(c & ~1);  // upper case on even code points
+    }
+    if ((c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E)) {
+        return static_cast<char16_t>((c & 1) != 0 ? c : c - 1);  // upper case on odd ones
+    }
+    switch (c) {
+        case 0x00FF:
+            return 0x0178;
+        case 0x03C2:
+            return 0x03A3;
+        case 0x03AC:
+            return 0x0386;
+        case 0x03AD:
+        case 0x03AE:
+        case 0x03AF:
+            return static_cast<char16_t>(c - 0x25);
+        case 0x03CC:
+            return 0x038C;
+        case 0x03CD:
+        case 0x03CE:
+            return static_cast<char16_t>(c - 0x3F);
+        default:
+            return c;
+    }
+}
+
+bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](auto x, auto y) {
+               return foldCase(x) == foldCase(y);
+           });
+}
+
+// Devices that Windows finds in any folder, whatever follows a "." after them.
+bool isDeviceName(std::u16string_view component) {
+    std::u16string_view base = component.substr(0, component.find(u'.'));
+    while (!base.empty() && base.back() == u' ') {
+        base.remove_suffix(1);
+    }
+    for (const std::u16string_view device :
+         {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"}) {
+        if (equalsIgnoringCase(base, device)) {
+            return true;
+        }
+    }
+    if (base.size() == 4 && (equalsIgnoringCase(base.substr(0, 3), u"COM") ||
+                             equalsIgnoringCase(base.substr(0, 3), u"LPT"))) {
+        const char16_t digit = base[3];
+        // Superscript one, two and three count as digits here too.
+        return (digit >= u'0' && digit <= u'9') || digit == 0x00B9 || digit == 0x00B2 ||
+               digit == 0x00B3;
+    }
+    return false;
+}
+
+std::string windowsComponentReason(std::u16string_view component) {
+    if (component.back() == u'.' || component.back() == u' ') {
+        return "a folder or file name ends in a dot or a space, which Windows drops";
+    }
+    if (isDeviceName(component)) {
+        return "a folder or file name is a Windows device name";
+    }
+    return {};
+}
+
+// The stored units of a relative host path, or why it has none. A template,
+// so that only the branch of this host's string type is compiled.
+template <typename Native>
+std::string unitsOf(const Native& native, std::u16string& result) {
+    if constexpr (std::is_same_v<typename Native::value_type, wchar_t>) {
+        // Either separator; the units themselves are stored as they are.
+        for (const auto unit : native) {
+            result.push_back(unit == L'/' ? kStoredSeparator : static_cast<char16_t>(unit));
+        }
+        return {};
+    } else {
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t slash = native.find('/', start);
+            const std::string_view component = std::string_view(native).substr(
+                start, slash == Native::npos ? Native::npos : slash - start);
+            if (component.find('\\') != std::string_view::npos) {
+                return "the name contains \"\\\", which an RDB archive uses between folders";
+            }
+            const auto units = utf8ToUtf16(component);
+            if (!units) {
+                return "the name is not valid UTF-8";
+            }
+            if (!result.empty() || start != 0) {
+                result.push_back(kStoredSeparator);
+            }
+            result += *units;
+            if (slash == Native::npos) {
+                return {};
+            }
+            start = slash + 1;
+        }
+    }
+}
+
+template <typename Native>
+bool toNative(const std::u16string& storedName, Native& native) {
+    if constexpr (std::is_same_v<typename Native::value_type, wchar_t>) {
+        native.assign(storedName.begin(), storedName.end());
+        return true;
+    } else {
+        if (!convertUtf16(storedName, native, false)) {
+            return false;
+        }
+        std::replace(native.begin(), native.end(), '\\', '/');
+        return true;
+    }
+}
+
+// A path's text for messages: an unpaired surrogate in a Windows name shows
+// as U+FFFD rather than failing the message.
+template <typename Native>
+std::string toUtf8(const Native& native) {
+    if constexpr (std::is_same_v<typename Native::value_type, wchar_t>) {
+        std::string out;
+        convertUtf16(std::u16string(native.begin(), native.end()), out, true);
+        return out;
+    } else {
+        return native;
+    }
+}
+
+std::string storableReason(const std::filesystem::path& relative, std::u16string* stored) {
+    std::u16string result;
+    if (std::string reason = unitsOf(relative.native(), result); !reason.empty()) {
+        return reason;
+    }
+    std::string unsafe = unsafeNameReason(result, NameRules::Windows);
     if (!unsafe.empty()) {
         return unsafe;
     }
@@ -157,7 +283,7 @@ std::optional<std::string> utf16ToUtf8(std::u16string_view in) {
     return out;
 }
 
-std::string unsafeNameReason(const std::u16string& name) {
+std::string unsafeNameReason(const std::u16string& name, NameRules rules) {
     if (name.empty()) {
         return "the name is empty";
     }
@@ -188,6 +314,10 @@ std::string unsafeNameReason(const std::u16string& name) {
         if (isLowSurrogate(unit)) {
             return "the name contains an unpaired surrogate";
         }
+        if (rules == NameRules::Windows &&
+            std::u16string_view(u"<>\"|?*").find(unit) != std::u16string_view::npos) {
+            return "the name contains one of < > \" | ? *, which Windows does not allow";
+        }
     }
     std::size_t start = 0;
     while (true) {
@@ -202,6 +332,12 @@ std::string unsafeNameReason(const std::u16string& name) {
         if (component == u"." || component == u"..") {
             return "the name has a component \".\" or \"..\"";
         }
+        if (rules == NameRules::Windows) {
+            std::string reason = windowsComponentReason(component);
+            if (!reason.empty()) {
+                return reason;
+            }
+        }
         if (end == name.size()) {
             break;
         }
@@ -210,20 +346,82 @@ std::string unsafeNameReason(const std::u16string& name) {
     return {};
 }
 
+NameRules hostNameRules() {
+    return kWideHost ? NameRules::Windows : NameRules::Posix;
+}
+
 std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedName) {
     if (!unsafeNameReason(storedName).empty()) {
         return std::nullopt;
     }
-    std::string native;
-    if (!convertUtf16(storedName, native, false)) {
+    std::filesystem::path::string_type native;
+    if (!toNative(storedName, native)) {
         return std::nullopt;
     }
-    for (char& c : native) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
     return std::filesystem::path(std::move(native));
+}
+
+std::string NameClashFinder::add(const std::u16string& name) {
+    constexpr std::size_t kRoot = static_cast<std::size_t>(-1);
+    std::size_t parent = kRoot;
+    std::size_t start = 0;
+    std::u16string key;
+    while (true) {
+        std::size_t end = name.find(kStoredSeparator, start);
+        const bool isFile = end == std::u16string::npos;
+        if (isFile) {
+            end = name.size();
+        }
+        const std::u16string_view component(name.data() + start, end - start);
+        // The parent's id and the folded name, so that siblings meet.
+        std::array<char16_t, sizeof parent / sizeof(char16_t)> parentUnits;
+        std::memcpy(parentUnits.data(), &parent, sizeof parent);
+        key.assign(parentUnits.begin(), parentUnits.end());
+        for (const char16_t unit : component) {
+            key.push_back(rules_ == NameRules::Windows ? foldCase(unit) : unit);
+        }
+        const auto [found, added] = children_.try_emplace(key, nodes_.size());
+        if (added) {
+            nodes_.push_back({parent, std::u16string(component), isFile});
+        } else {
+            const Node& node = nodes_[found->second];
+            if (node.spelling != component) {
+                return "the name differs only in letter case from \"" +
+                       displayName(pathOf(found->second)) + "\", and Windows cannot hold both";
+            }
+            if (node.isFile != isFile) {
+                return "the name is used for a file and for a folder";
+            }
+        }
+        if (isFile) {
+            return {};
+        }
+        parent = found->second;
+        start = end + 1;
+    }
+}
+
+std::u16string NameClashFinder::pathOf(std::size_t node) const {
+    std::vector<std::size_t> chain;
+    for (std::size_t at = node; at != static_cast<std::size_t>(-1); at = nodes_[at].parent) {
+        chain.push_back(at);
+    }
+    std::u16string path;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (!path.empty()) {
+            path.push_back(kStoredSeparator);
+        }
+        path += nodes_[*it].spelling;
+    }
+    return path;
+}
+
+std::filesystem::path pathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Of(const std::filesystem::path& path) {
+    return toUtf8(path.native());
 }
 
 std::optional<std::u16string> storedNameFor(const std::filesystem::path& relative) {

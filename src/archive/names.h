@@ -1,32 +1,79 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace tessapak::archive {
 
 // The one place where stored names meet host paths: "\" <-> the host's
 // separator, UTF-16 code units <-> UTF-8 on POSIX hosts, wide paths on Windows.
 
+// Which file systems a name must suit. Windows refuses more names than POSIX
+// hosts do: an archive written anywhere must unpack on Windows, while an
+// unpack on POSIX accepts whatever POSIX can hold.
+enum class NameRules { Posix, Windows };
+
+// The rules of the host this program runs on.
+NameRules hostNameRules();
+
 // Relative host path of a stored name, to be joined below the target folder,
-// or nothing when the name is unsafe.
+// or nothing when the name is unsafe on this host. Below the target folder a
+// name's UTF-16 units map one to one: UTF-8 on POSIX, the same units on Windows.
 // A name is unsafe when it is empty, has an empty component, a component "." or
 // "..", starts with "\" or a drive, contains ":" or a control character, holds
-// a host separator other than "\", or holds an unpaired surrogate.
+// a host separator other than "\", or holds an unpaired surrogate. Under
+// Windows rules also when it holds < > " | ? or *, a component ends in a dot
+// or a space, or a component is a device name (CON, PRN, AUX, NUL, COM0-COM9,
+// LPT0-LPT9, CONIN$, CONOUT$, with or without an extension, in any case).
 std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedName);
 
 // Why a stored name is unsafe, in English, or an empty string when it is safe.
-std::string unsafeNameReason(const std::u16string& storedName);
+std::string unsafeNameReason(const std::u16string& storedName, NameRules rules = hostNameRules());
+
+// Finds names that cannot lie side by side in one tree: a file and a folder
+// of one name, and under Windows rules two names (of files or folders) that
+// differ only in letter case, which Windows would merge or overwrite. Two
+// entries of exactly one name are no clash: the later one wins. Memory grows
+// with the total length of the names, never with their depth.
+class NameClashFinder {
+  public:
+    explicit NameClashFinder(NameRules rules = hostNameRules()) : rules_(rules) {}
+
+    // Adds a safe name; returns why it clashes with a name added before
+    // (naming that one), or an empty string.
+    std::string add(const std::u16string& storedName);
+
+  private:
+    struct Node {
+        std::size_t parent;
+        std::u16string spelling;
+        bool isFile;
+    };
+    std::u16string pathOf(std::size_t node) const;
+
+    NameRules rules_;
+    std::vector<Node> nodes_;
+    std::unordered_map<std::u16string, std::size_t> children_;  // parent id + folded name
+};
 
 // Stored form of a path relative to the packed folder, or nothing when the
 // format cannot hold it (a "\" inside a POSIX name, bytes that are not UTF-8)
-// or when it would be an unsafe name that no unpacker should accept.
+// or when it would be an unsafe name under Windows rules, so that every
+// archive written anywhere unpacks on Windows.
 std::optional<std::u16string> storedNameFor(const std::filesystem::path& relative);
 
 // Why storedNameFor refuses a relative path, in English, or an empty string.
 std::string unstorableNameReason(const std::filesystem::path& relative);
+
+// A path from UTF-8 text and back, the same on every host (on Windows a
+// path built from a plain std::string would be read in the ANSI code page).
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string utf8Of(const std::filesystem::path& path);
 
 // Strict conversions: overlong forms, encoded surrogates, code points past
 // U+10FFFF, cut-off sequences and unpaired surrogates give nothing.

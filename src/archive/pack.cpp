@@ -24,8 +24,9 @@ constexpr std::int64_t kDirectCopyThreshold = host::kCopyBufferSize / 2;
 // the end has little left to wait for.
 constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+template <typename Unit>
+Unit asciiLower(Unit c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<Unit>(c - 'A' + 'a') : c;
 }
 
 std::string withThousands(std::int64_t value) {
@@ -130,7 +131,7 @@ class ArchiveFile {
                              "cannot read the file", error);
                 }
                 failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                         "cannot write " + sourceName.path().string() + " into the archive", error);
+                         "cannot write " + utf8Of(sourceName.path()) + " into the archive", error);
             }
             got += copied;
             advance(copied);
@@ -202,14 +203,15 @@ class ArchiveFile {
 }  // namespace
 
 fs::path archivePathFor(const fs::path& output) {
-    std::string text = output.native();
+    NativeString text = output.native();
     const std::string_view suffix = ".rdb";
     bool hasSuffix = text.size() >= suffix.size();
     for (std::size_t i = 0; hasSuffix && i < suffix.size(); ++i) {
-        hasSuffix = asciiLower(text[text.size() - suffix.size() + i]) == suffix[i];
+        hasSuffix = asciiLower(text[text.size() - suffix.size() + i]) ==
+                    static_cast<NativeString::value_type>(suffix[i]);
     }
     if (!hasSuffix) {
-        text += suffix;
+        text.append(suffix.begin(), suffix.end());
     }
     return fs::path(std::move(text));
 }
@@ -263,19 +265,25 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
 
     // Everything is checked before the first byte is written, so a run that
     // cannot succeed leaves no file behind.
+    // Names are judged by Windows' rules on every host, so that whatever
+    // Tessapak writes unpacks on Windows as it was packed.
+    NameClashFinder clashes(NameRules::Windows);
     std::int64_t dirSize = 0;
     std::int64_t dataSize = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string unsafe = unsafeNameReason(list.FileNames[i]);
+        std::string unsafe = unsafeNameReason(list.FileNames[i], NameRules::Windows);
+        if (unsafe.empty()) {
+            unsafe = clashes.add(list.FileNames[i]);
+        }
         if (!unsafe.empty()) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
-                               root / displayName(list.FileNames[i]),
+                               root / pathFromUtf8(displayName(list.FileNames[i])),
                                "the file name cannot be stored in an RDB archive: " + unsafe);
         }
         const std::int64_t size = list.FileSizes[i];
         if (size < 0 || size > kFormatLimit) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
-                               root / displayName(list.FileNames[i]),
+                               root / pathFromUtf8(displayName(list.FileNames[i])),
                                "the file is larger than an RDB archive can hold; the RDB format "
                                "is limited to 2 GiB (2,147,483,647 bytes)");
         }

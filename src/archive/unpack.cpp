@@ -195,12 +195,12 @@ struct ArchiveReader::State {
 };
 
 fs::path baseNameFor(const fs::path& archive) {
-    const std::string name = archive.filename().string();
+    const host::NativeString name = archive.filename().native();
     const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
+    if (dot == host::NativeString::npos || dot == 0) {
         return name;
     }
-    std::string base = name.substr(0, dot);
+    const fs::path base = name.substr(0, dot);
     if (base == "." || base == "..") {
         return name;  // "..rdb" must not name the output folder or its parent
     }
@@ -214,7 +214,9 @@ fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseNa
     };
     fs::path candidate = outputFolder / baseName;
     for (std::int64_t suffix = 1; taken(candidate); ++suffix) {
-        candidate = outputFolder / (baseName.string() + " (" + std::to_string(suffix) + ")");
+        fs::path name = baseName;
+        name += " (" + std::to_string(suffix) + ")";
+        candidate = outputFolder / name;
     }
     return candidate;
 }
@@ -374,6 +376,14 @@ void ArchiveReader::readDirectory() {
         damaged(ErrorCause::UnsafeName, path,
                 entryLabel(clash, entries[clash].Name) +
                     ": the name is used for a file and for a folder");
+    }
+    // On Windows also names that differ only in letter case, which it would
+    // merge into one file or folder.
+    NameClashFinder clashes;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (const std::string reason = clashes.add(entries[i].Name); !reason.empty()) {
+            damaged(ErrorCause::UnsafeName, path, entryLabel(i, entries[i].Name) + ": " + reason);
+        }
     }
 
     s.header = header;

@@ -5,8 +5,11 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "archive/names.h"
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/failure.h"
 #include "cli/progress_line.h"
 
@@ -29,7 +32,7 @@ std::optional<fs::path> optionalPath(const CLI::App* command, const std::string&
     if (command->get_option(name)->count() == 0) {
         return std::nullopt;
     }
-    return fs::path(value);
+    return archive::pathFromUtf8(value);
 }
 
 // An empty argument names no file; reject it as a usage error rather than let
@@ -47,6 +50,12 @@ void printFailure(const std::string& description) {
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
+    prepareStandardStreams();
+    const std::vector<std::string> utf8 = utf8Arguments(argc, argv);
+    std::vector<const char*> utf8Argv;
+    for (const std::string& argument : utf8) {
+        utf8Argv.push_back(argument.c_str());
+    }
     Arguments args;
     CLI::App app{"Packs a folder tree into one RDB archive (.rdb) and unpacks it again.",
                  kProgramName};
@@ -57,6 +66,8 @@ int runCommandLine(int argc, char** argv) {
     app.require_subcommand(1);
     // -q may also follow the command: "tessapak-cli pack -q skin".
     app.fallthrough();
+    // "/q" is a path on every host, never an option.
+    app.allow_windows_style_options(false);
     app.footer(
         "Exit status: 0 on success, 1 when the operation failed, 2 for a usage error.\n"
         "Progress is shown on standard error when it is a terminal.\n");
@@ -84,7 +95,7 @@ int runCommandLine(int argc, char** argv) {
     verify->add_option("ARCHIVE", args.first, "Archive to check")->required()->check(kNonEmpty);
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
             app.exit(error, std::cout, std::cerr);  // --help and --version
@@ -100,13 +111,15 @@ int runCommandLine(int argc, char** argv) {
 
     try {
         if (pack->parsed()) {
-            runPack(args.first, optionalPath(pack, "ARCHIVE", args.second), options, std::cout);
+            runPack(archive::pathFromUtf8(args.first), optionalPath(pack, "ARCHIVE", args.second),
+                    options, std::cout);
         } else if (unpack->parsed()) {
-            runUnpack(args.first, optionalPath(unpack, "DIR", args.second), options, std::cout);
+            runUnpack(archive::pathFromUtf8(args.first), optionalPath(unpack, "DIR", args.second),
+                      options, std::cout);
         } else if (list->parsed()) {
-            runList(args.first, std::cout);
+            runList(archive::pathFromUtf8(args.first), std::cout);
         } else if (verify->parsed()) {
-            runVerify(args.first, options, std::cout);
+            runVerify(archive::pathFromUtf8(args.first), options, std::cout);
         }
     } catch (const std::exception& error) {
         std::cout.flush();

@@ -15,12 +15,19 @@ namespace tessapak::cli {
 namespace {
 
 std::string describePath(const fs::path& path, const std::string& detail) {
-    return path.string() + ": " + detail;
+    return archive::utf8Of(path) + ": " + detail;
 }
 
-// The text with any trailing "/" removed, keeping a lone "/".
-std::string withoutTrailingSeparators(std::string text) {
-    while (text.size() > 1 && text.back() == fs::path::preferred_separator) {
+// Either separator on Windows, where "/" is one too.
+bool isSeparator(fs::path::value_type c) {
+    return c == '/' || c == fs::path::preferred_separator;
+}
+
+// The path with any trailing separators removed, keeping a lone one and the
+// one after a Windows drive ("C:\" is not "C:").
+fs::path withoutTrailingSeparators(const fs::path& path) {
+    fs::path::string_type text = path.native();
+    while (text.size() > 1 && isSeparator(text.back()) && text[text.size() - 2] != ':') {
         text.pop_back();
     }
     return text;
@@ -56,23 +63,23 @@ CommandError::CommandError(const fs::path& path, const std::string& detail)
 
 fs::path packOutputFor(const fs::path& folder, const std::optional<fs::path>& archiveArg) {
     if (archiveArg) {
-        const std::string text = archiveArg->string();
-        if (text.empty() || text.back() == fs::path::preferred_separator ||
-            namesNoEntry(*archiveArg)) {
+        const fs::path::string_type& text = archiveArg->native();
+        if (text.empty() || isSeparator(text.back()) || namesNoEntry(*archiveArg)) {
             throw CommandError(*archiveArg, "names a folder; give the archive's file name");
         }
         return archive::archivePathFor(*archiveArg);
     }
     // "skins/blue/" and "." must give "skins/blue.rdb" and "../here.rdb", never
     // a hidden ".rdb" inside the folder.
-    fs::path base = withoutTrailingSeparators(folder.string());
+    fs::path base = withoutTrailingSeparators(folder);
     if (namesNoEntry(base)) {
-        base = withoutTrailingSeparators(fs::absolute(base).lexically_normal().string());
+        base = withoutTrailingSeparators(fs::absolute(base).lexically_normal());
         if (namesNoEntry(base)) {
             throw CommandError(folder, "cannot name an archive after this folder; give ARCHIVE");
         }
     }
-    return fs::path(base.string() + ".rdb");
+    base += ".rdb";
+    return base;
 }
 
 void runPack(const fs::path& folder, const std::optional<fs::path>& archiveArg,
@@ -92,7 +99,7 @@ void runPack(const fs::path& folder, const std::optional<fs::path>& archiveArg,
 
     if (!options.quiet) {
         const auto size = fs::file_size(output, error);
-        out << "packed " << plural(count, "file", "files") << " into " << output.string();
+        out << "packed " << plural(count, "file", "files") << " into " << archive::utf8Of(output);
         if (!error) {
             out << " (" << plural(static_cast<std::int64_t>(size), "byte", "bytes") << ")";
         }
@@ -113,7 +120,7 @@ void runUnpack(const fs::path& archivePath, const std::optional<fs::path>& outpu
     progress.clear();
     // The path is the command's result, so scripts get it even with -q, and
     // absolute, so that it means the same wherever they use it.
-    out << fs::absolute(target).lexically_normal().string() << '\n';
+    out << archive::utf8Of(fs::absolute(target).lexically_normal()) << '\n';
 }
 
 void runList(const fs::path& archivePath, std::ostream& out) {
@@ -138,7 +145,7 @@ void runVerify(const fs::path& archivePath, const CommandOptions& options, std::
         for (const auto& entry : reader.entries()) {
             dataBytes += entry.DataSize;
         }
-        out << archivePath.string() << ": ok, "
+        out << archive::utf8Of(archivePath) << ": ok, "
             << plural(static_cast<std::int64_t>(reader.entries().size()), "entry", "entries")
             << ", " << plural(dataBytes, "byte", "bytes") << " of data\n";
     }

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <new>
 
+#include "archive/names.h"
+
 namespace tessapak::cli {
 
 std::string oneLine(std::string text) {
@@ -19,7 +21,7 @@ std::string describeFailure(const std::exception& error) {
     // "<path>: <detail>"; the library's own types need rewording.
     if (const auto* fsError = dynamic_cast<const std::filesystem::filesystem_error*>(&error)) {
         if (!fsError->path1().empty()) {
-            return oneLine(fsError->path1().string() + ": " + fsError->code().message());
+            return oneLine(archive::utf8Of(fsError->path1()) + ": " + fsError->code().message());
         }
         return oneLine(fsError->code().message());
     }

@@ -1,7 +1,5 @@
 #include "cli/progress_line.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -20,10 +18,6 @@ void writeAll(const std::string& text) {
 }
 
 }  // namespace
-
-bool stderrIsTerminal() {
-    return ::isatty(STDERR_FILENO) == 1;
-}
 
 ProgressLine::ProgressLine(std::string verb, bool enabled)
     : verb_(std::move(verb)), enabled_(enabled) {}

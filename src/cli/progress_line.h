@@ -27,7 +27,4 @@ class ProgressLine {
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
-// True when standard error is a terminal, the only case that gets progress.
-bool stderrIsTerminal();
-
 }  // namespace tessapak::cli

@@ -83,7 +83,7 @@ TEST(Packing, AnExistingLongerArchiveIsReplacedCompletely) {
 TEST(Packing, TheSameTreePackedTwiceGivesIdenticalArchives) {
     TempDir dir;
     writeFile(dir / "skin/z.txt", "zz");
-    writeFile(dir / "skin/A/b.png", "b");
+    writeFile(dir / "skin/B/b.png", "b");
     writeFile(dir / "skin/a/c.png", "c");
     writeFile(dir / "skin/皮肤/d.png", std::string(700000, 'd'));
     packFolder(dir / "skin", dir / "one.rdb");
