@@ -15,10 +15,15 @@ wine_start() {
   unset DISPLAY WAYLAND_DISPLAY
   export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
   trap wine_stop EXIT
-  wineserver -p
+  wineserver -p </dev/null >/dev/null 2>&1
+  # wineboot also starts wine's own services, which stay as long as the
+  # server does; started here with nothing of ours open, so that they never
+  # hold a pipe that a caller (ctest, a shell pipeline) waits to see closed.
   if [ ! -f "$WINEPREFIX/.initialised" ]; then
     wine wineboot --init </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.initialised"
+  else
+    wine wineboot </dev/null >/dev/null 2>&1
   fi
 }
 

@@ -3,7 +3,6 @@
 // Trees and archives built in code inside a temporary folder.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,11 +24,18 @@ namespace fs = std::filesystem;
 class TempDir {
   public:
     TempDir() {
-        std::string pattern = (fs::path(::testing::TempDir()) / "tessapak-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            fs::path candidate =
+                fs::temp_directory_path() / ("tessapak-" + std::to_string(random()));
+            std::error_code ec;
+            if (fs::create_directory(candidate, ec)) {
+                path_ = std::move(candidate);
+            }
+        }
+        if (path_.empty()) {
             ADD_FAILURE() << "cannot create a temporary folder";
         }
-        path_ = pattern;
     }
     ~TempDir() {
         std::error_code ec;

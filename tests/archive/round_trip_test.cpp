@@ -1,10 +1,12 @@
 // Packing a generated tree and unpacking the archive gives back every listed
 // file at the same path with the same bytes.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <random>
 
@@ -83,6 +85,7 @@ TEST(RoundTrip, AnArchiveUnpackedAndPackedAgainIsTheSameArchive) {
     EXPECT_TRUE(readFile(dir / "skin.rdb") == readFile(dir / "again.rdb"));
 }
 
+#ifndef _WIN32  // peak memory is read through getrusage
 long peakResidentKiB() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -124,6 +127,7 @@ TEST(Memory, ALargeFileIsCopiedThroughABoundedBufferBothWays) {
     ::close(fd);
     EXPECT_EQ(readFile(target / "small.txt"), "small");
 }
+#endif
 
 }  // namespace
 }  // namespace tessapak::archive

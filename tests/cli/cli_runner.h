@@ -18,8 +18,12 @@ struct CliResult {
 
 enum class ErrorStream { File, Terminal };
 
-// Runs the real tessapak-cli with args in workdir. Standard input is
-// /dev/null; standard output always goes to a file; standard error goes to a
+// Whether ErrorStream::Terminal can be had here (a pseudo-terminal on POSIX;
+// Windows tests have no console to give).
+bool terminalAvailable();
+
+// Runs the real tessapak-cli with args (UTF-8) in workdir. Standard input is
+// empty; standard output always goes to a file; standard error goes to a
 // file or, with ErrorStream::Terminal, to a pseudo-terminal that is read back.
 CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& workdir,
                  ErrorStream errorStream = ErrorStream::File);

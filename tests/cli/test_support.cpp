@@ -1,10 +1,11 @@
 #include "test_support.h"
 
-#include <unistd.h>
+#include "cli_runner.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -27,12 +28,22 @@ void putLe16(std::string& out, char16_t unit) {
 
 }  // namespace
 
+bool CliResult::oneErrorLine() const {
+    return !err.empty() && err.back() == '\n' && err.find('\n') == err.size() - 1;
+}
+
 TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tessapak-cli-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
+        fs::path candidate =
+            fs::temp_directory_path() / ("tessapak-cli-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate)) {
+            root_ = std::move(candidate);
+        }
     }
-    root_ = pattern;
+    if (root_.empty()) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
     work_ = root_ / "work";
     fs::create_directory(work_);
 }
