@@ -361,7 +361,9 @@ void ListFiles(const std::filesystem::path& folder, PackList& list,
     const std::string_view bytes(reinterpret_cast<const char*>(utf8.data()), utf8.size());
     const auto units = utf8ToUtf16(bytes);
     std::int64_t rootLen = static_cast<std::int64_t>(units ? units->size() : bytes.size());
-    if (native.empty() || native.back() != fs::path::preferred_separator) {
+    // Either separator on Windows, where "/" is one too.
+    if (native.empty() ||
+        (native.back() != fs::path::preferred_separator && native.back() != '/')) {
         ++rootLen;
     }
     list.RootLen = rootLen;

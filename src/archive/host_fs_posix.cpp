@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <string_view>
 
 #include "archive/host_fs.h"
 
@@ -137,6 +138,24 @@ extern "C" void removeLiveTemporariesAndDie(int signal) {
     // process with the signal's own status once the handler returns.
     ::raise(signal);
 }
+
+class BlockInterrupts {
+  public:
+    BlockInterrupts() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&set, signal);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+    }
+    ~BlockInterrupts() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    BlockInterrupts(const BlockInterrupts&) = delete;
+    BlockInterrupts& operator=(const BlockInterrupts&) = delete;
+
+  private:
+    sigset_t old_;
+};
 
 std::string randomPart() {
     static std::atomic<unsigned> counter{0};
@@ -470,6 +489,9 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
     const int folderFd = fdOf(temporary.folder_.handle_);
     for (int attempt = 0; attempt < 64; ++attempt) {
         NativeString name = prefix + randomPart() + suffix;
+        // An interruption between creating and registering would leave the
+        // file behind, so it waits until the file is registered.
+        const BlockInterrupts blocked;
         const int fd =
             ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
@@ -518,7 +540,9 @@ fs::path TemporaryFile::path() const {
 void TemporaryFile::adoptPermissionsOf(const NativeString& target) const {
     struct stat st;
     if (::fstatat(fdOf(folder_.handle_), target.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) {
-        ::fchmod(fdOf(file_.native()), st.st_mode & 07777);
+        // Never setuid, setgid or sticky: root packing onto a user's file
+        // must not leave a program that runs as root.
+        ::fchmod(fdOf(file_.native()), st.st_mode & 0777);
     }
 }
 
@@ -543,18 +567,28 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
     if (error) {
         return;
     }
-    const auto entries = folder.list(error);
-    if (error) {
-        return;
-    }
     const int folderFd = fdOf(folder.native());
-    for (const FolderEntry& entry : entries) {
-        const NativeString& name = entry.name;
-        if (entry.kind != Kind::File || name.size() <= prefix.size() + suffix.size() ||
-            name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
-            continue;
+    // Names only: the folder may hold many files, and only a few can match.
+    std::vector<NativeString> names;
+    {
+        const int listingFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(listingFd < 0 ? nullptr : ::fdopendir(listingFd),
+                                                ::closedir);
+        if (!dir) {
+            if (listingFd >= 0) {
+                ::close(listingFd);
+            }
+            return;
         }
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (name.size() > prefix.size() + suffix.size() && name.starts_with(prefix) &&
+                name.ends_with(suffix)) {
+                names.emplace_back(name);
+            }
+        }
+    }
+    for (const NativeString& name : names) {
         const File file(
             ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!file) {

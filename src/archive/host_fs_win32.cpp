@@ -31,11 +31,6 @@ constexpr DWORD kNotAFolder = ERROR_DIRECTORY;
 constexpr int kReplaceAttempts = 40;
 constexpr DWORD kReplacePauseMs = 50;
 
-// Files left by a killed run are removed only when nothing was written to
-// them for this long, so that a run between closing its file and moving it
-// into place never loses it.
-constexpr std::uint64_t kAbandonedAfter100ns = 60ULL * 10'000'000ULL;
-
 std::error_code codeOf(DWORD code) {
     return {static_cast<int>(code), std::system_category()};
 }
@@ -313,10 +308,6 @@ std::wstring randomPart() {
         bits >>= 4;
     }
     return text;
-}
-
-std::uint64_t ticksOf(const FILETIME& time) {
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }
 
 }  // namespace
@@ -656,12 +647,13 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
     for (int attempt = 0; attempt < 64; ++attempt) {
         NativeString name = prefix + randomPart() + suffix;
         const std::wstring longPath = verbatim(joined(temporary.folder_.path_.native(), name));
-        // Without delete sharing, so that removeAbandonedTemporaries of
-        // another run cannot take it while it is open: that is the mark of
-        // a live file. Delete access lets an interruption mark it for removal.
-        HANDLE handle =
-            ::CreateFileW(longPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
-                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Open is the mark of a live file: removeAbandonedTemporaries of
+        // another run opens without sharing, which fails while this handle
+        // lives. Delete sharing lets it be moved into place while still open;
+        // delete access lets an interruption mark it for removal.
+        HANDLE handle = ::CreateFileW(longPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS) {
                 continue;
@@ -708,19 +700,16 @@ void TemporaryFile::adoptPermissionsOf(const NativeString&) const {}
 std::error_code TemporaryFile::replace(const NativeString& target) {
     const std::wstring from = verbatim(joined(folder_.path_.native(), name_));
     const std::wstring to = verbatim(joined(folder_.path_.native(), target));
-    // Moving needs the file closed: its own handle shares no delete access.
-    unregisterLive(slot_);
-    slot_ = -1;
-    if (const std::error_code closing = file_.close()) {
-        ::DeleteFileW(from.c_str());
-        done_ = true;
-        return closing;
-    }
     DWORD code = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
         if (::MoveFileExW(from.c_str(), to.c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             done_ = true;
+            unregisterLive(slot_);
+            slot_ = -1;
+            // Closed only now, so that it stays marked as live until it is
+            // in place; its data was flushed before.
+            file_.reset();
             return {};
         }
         code = ::GetLastError();
@@ -730,9 +719,6 @@ std::error_code TemporaryFile::replace(const NativeString& target) {
         }
         ::Sleep(kReplacePauseMs);
     }
-    // The old archive stays as it was; the new one goes.
-    ::DeleteFileW(from.c_str());
-    done_ = true;
     return codeOf(code);
 }
 
@@ -748,9 +734,6 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
         return;
     }
     const std::wstring base = fullPathOf(folderPath);
-    FILETIME nowTime{};
-    ::GetSystemTimeAsFileTime(&nowTime);
-    const std::uint64_t now = ticksOf(nowTime);
     for (const FolderEntry& entry : entries) {
         const NativeString& name = entry.name;
         if (entry.kind != Kind::File || name.size() <= prefix.size() + suffix.size() ||
@@ -769,8 +752,7 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
         if (::GetFileInformationByHandle(handle, &info) &&
             (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
                 0 &&
-            (info.nFileSizeHigh != 0 || info.nFileSizeLow != 0) &&
-            now - ticksOf(info.ftLastWriteTime) > kAbandonedAfter100ns) {
+            (info.nFileSizeHigh != 0 || info.nFileSizeLow != 0)) {
             markForDeletion(handle);
         }
         ::CloseHandle(handle);

@@ -24,11 +24,6 @@ constexpr std::int64_t kDirectCopyThreshold = host::kCopyBufferSize / 2;
 // the end has little left to wait for.
 constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
 
-template <typename Unit>
-Unit asciiLower(Unit c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<Unit>(c - 'A' + 'a') : c;
-}
-
 std::string withThousands(std::int64_t value) {
     std::string digits = std::to_string(value);
     for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
@@ -203,17 +198,18 @@ class ArchiveFile {
 }  // namespace
 
 fs::path archivePathFor(const fs::path& output) {
-    NativeString text = output.native();
-    const std::string_view suffix = ".rdb";
+    const NativeString& text = output.native();
+    constexpr std::string_view suffix = ".rdb";
     bool hasSuffix = text.size() >= suffix.size();
     for (std::size_t i = 0; hasSuffix && i < suffix.size(); ++i) {
-        hasSuffix = asciiLower(text[text.size() - suffix.size() + i]) ==
-                    static_cast<NativeString::value_type>(suffix[i]);
+        const auto unit = text[text.size() - suffix.size() + i];
+        hasSuffix = (unit >= 'A' && unit <= 'Z' ? unit - 'A' + 'a' : unit) == suffix[i];
     }
+    fs::path result = output;
     if (!hasSuffix) {
-        text.append(suffix.begin(), suffix.end());
+        result += suffix;
     }
-    return fs::path(std::move(text));
+    return result;
 }
 
 std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
@@ -357,6 +353,10 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         archive.copyFile(file, list.FileSizes[i], source);
     }
     archive.commit();
+}
+
+void removeTemporaryFilesOnInterrupt() {
+    host::installInterruptCleanup();
 }
 
 std::int64_t packFolder(const fs::path& root, const fs::path& output,

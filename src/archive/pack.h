@@ -44,4 +44,9 @@ void writeArchive(const std::filesystem::path& root, const PackList& list,
 std::int64_t packFolder(const std::filesystem::path& root, const std::filesystem::path& output,
                         const ProgressCallback& progress = {});
 
+// For programs: makes SIGINT, SIGTERM and SIGHUP (Ctrl-C and closing the
+// console on Windows) remove the temporary file of a run in progress, then
+// end the process as the signal would have (exit status 128 + signal).
+void removeTemporaryFilesOnInterrupt();
+
 }  // namespace tessapak::archive

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/names.h"
+#include "archive/pack.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/failure.h"
@@ -109,6 +110,8 @@ int runCommandLine(int argc, char** argv) {
     options.quiet = args.quiet;
     options.showProgress = !args.quiet && stderrIsTerminal();
 
+    // An interrupted pack leaves no hidden temporary file behind.
+    archive::removeTemporaryFilesOnInterrupt();
     try {
         if (pack->parsed()) {
             runPack(archive::pathFromUtf8(args.first), optionalPath(pack, "ARCHIVE", args.second),

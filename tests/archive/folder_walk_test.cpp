@@ -42,6 +42,7 @@ TEST(WalkOrder, FilesComeFirstThenEachSubfolderWalkedCompletely) {
                                            u"img\\z.png", u"img\\hover\\c.png"}));
 }
 
+#ifndef _WIN32  // needs names that differ only in letter case
 TEST(WalkOrder, NamesAreOrderedByUpperCasedCodeUnitsWhateverTheFileSystemSays) {
     TempDir dir;
     // Created out of order; "_" (0x5F) sorts after upper-case letters but
@@ -54,6 +55,7 @@ TEST(WalkOrder, NamesAreOrderedByUpperCasedCodeUnitsWhateverTheFileSystemSays) {
               (std::vector<std::u16string>{u"10.txt", u"9.txt", u"A.txt", u"a.txt", u"b.txt",
                                            u"B2.txt", u"_x.txt", u"É.txt", u"é.txt", u"皮肤.png"}));
 }
+#endif
 
 TEST(WalkOrder, SubfoldersFollowTheSameOrder) {
     TempDir dir;

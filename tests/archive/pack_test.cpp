@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #endif
 
+#include <cstdlib>
 #include <functional>
 
 #include "archive/archive_error.h"
 #include "archive/folder_walk.h"
+#include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"
@@ -210,7 +212,9 @@ TEST_F(PackFailure, AListedFileThatCannotBeReadEndsTheRun) {
     fs::create_directory(dir / "skin/img/c.png");
     const auto e = failureOf([&] { writeArchive(dir / "skin", list, dir / "blue.rdb"); });
     EXPECT_EQ(e.kind(), ErrorKind::FileSystem);
-    EXPECT_EQ(e.cause(), ErrorCause::CannotRead);
+    // Windows refuses to open a folder as a file at all.
+    EXPECT_EQ(e.cause(), hostNameRules() == NameRules::Windows ? ErrorCause::CannotOpen
+                                                               : ErrorCause::CannotRead);
     EXPECT_EQ(e.path(), dir / "skin/img/c.png");
     expectOutputUntouched();
 }
@@ -252,6 +256,7 @@ TEST_F(PackFailure, TheLimitCountsHeaderDirectoryAndDataToTheLastByte) {
     expectOutputUntouched();
 }
 
+#ifndef _WIN32  // "\\" separates folders on Windows
 TEST_F(PackFailure, AFileNameTheFormatCannotHoldEndsTheRunAndLeavesNoFile) {
     writeFile(dir / "skin/img/back\\slash.png", "x");
     const auto e = failureOf([&] { packFolder(dir / "skin", dir / "blue.rdb"); });
@@ -259,8 +264,13 @@ TEST_F(PackFailure, AFileNameTheFormatCannotHoldEndsTheRunAndLeavesNoFile) {
     EXPECT_EQ(e.path(), dir / "skin/img/back\\slash.png");
     expectOutputUntouched();
 }
+#endif
 
 TEST(Scale, FortyThousandEntriesUnpackCompletelyAndPackBackToTheSameBytes) {
+    if (std::getenv("TESSAPAK_SLOW_FILE_SYSTEM") != nullptr) {
+        GTEST_SKIP() << "40,000 files take many minutes where each costs a round trip to a "
+                        "server (wine)";
+    }
     TempDir dir;
     // Built in memory in walk order, so that packing the unpacked folder must
     // give the very same archive.

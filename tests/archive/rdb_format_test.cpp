@@ -154,7 +154,7 @@ TEST(HeaderReading, ADirectoryOffsetOtherThan36IsHonoured) {
 }
 
 TEST(NameStorage, ChineseNamesAreStoredAsTheirUtf16CodeUnits) {
-    const auto stored = storedNameFor(fs::path("皮肤.png"));
+    const auto stored = storedNameFor(fs::path(u8"皮肤.png"));
     ASSERT_TRUE(stored.has_value());
     std::string encoded;
     RdbEntry entry;
@@ -166,7 +166,7 @@ TEST(NameStorage, ChineseNamesAreStoredAsTheirUtf16CodeUnits) {
 }
 
 TEST(NameStorage, CharactersBeyondTheBasicPlaneTakeASurrogatePair) {
-    const auto stored = storedNameFor(fs::path("\xF0\x9F\x98\x80.png"));  // U+1F600
+    const auto stored = storedNameFor(fs::path(u8"\U0001F600.png"));
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(*stored, (std::u16string{0xD83D, 0xDE00, u'.', u'p', u'n', u'g'}));
     EXPECT_EQ(displayName(*stored), "\xF0\x9F\x98\x80.png");

@@ -37,7 +37,7 @@ std::string randomBytes(std::mt19937& random, std::size_t size) {
 TEST(RoundTrip, AGeneratedTreeComesBackFileForFile) {
     TempDir dir;
     std::mt19937 random(20240601);
-    const fs::path skin = dir / "皮肤 blue";
+    const fs::path skin = dir / u8"皮肤 blue";
     for (int folder = 0; folder < 12; ++folder) {
         fs::path path = skin;
         for (int depth = 0; depth <= folder % 4; ++depth) {
@@ -51,8 +51,8 @@ TEST(RoundTrip, AGeneratedTreeComesBackFileForFile) {
                       randomBytes(random, random() % 33000));
         }
     }
-    writeFile(skin / "皮肤.png", "中文");
-    writeFile(skin / "按钮/悬停 状态.bmp", randomBytes(random, 100));
+    writeFile(skin / u8"皮肤.png", "中文");
+    writeFile(skin / u8"按钮/悬停 状态.bmp", randomBytes(random, 100));
     writeFile(skin / ".hidden", "h");
     writeFile(skin / ".hidden folder/x", "x");
     writeFile(skin / "empty.txt", "");
