@@ -3,15 +3,32 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <type_traits>
 
 namespace tessapak::app {
 
+namespace {
+
+// Windows paths are UTF-16 themselves: going through narrow strings there
+// would pass names through the ANSI code page and lose what it cannot hold.
+constexpr bool kWidePaths = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
+
+}  // namespace
+
 std::filesystem::path toHostPath(const QString& text) {
-    return std::filesystem::path(QFile::encodeName(text).toStdString());
+    if constexpr (kWidePaths) {
+        return std::filesystem::path(text.toStdWString());
+    } else {
+        return std::filesystem::path(QFile::encodeName(text).toStdString());
+    }
 }
 
 QString fromHostPath(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+    if constexpr (kWidePaths) {
+        return QString::fromStdWString(path.wstring());
+    } else {
+        return QFile::decodeName(QByteArray::fromStdString(path.string()));
+    }
 }
 
 bool hasRdbExtension(const QString& name) {

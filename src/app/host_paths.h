@@ -6,8 +6,8 @@
 namespace tessapak::app {
 
 // Path boxes hold text; the engine takes host paths. Both conversions use
-// the encoding Qt uses for file names, so what a dialog returned arrives
-// unchanged.
+// the encoding Qt uses for file names (UTF-16 on Windows), so what a dialog
+// returned arrives unchanged.
 std::filesystem::path toHostPath(const QString& text);
 QString fromHostPath(const std::filesystem::path& path);
 
