@@ -171,6 +171,16 @@ std::string randomPart() {
     return text;
 }
 
+Status statusOfDescriptor(int fd, std::error_code& error) {
+    error.clear();
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        error = lastError();
+        return {};
+    }
+    return statusFrom(st);
+}
+
 }  // namespace
 
 bool isNotFound(const std::error_code& error) {
@@ -209,13 +219,7 @@ std::error_code File::close() {
 }
 
 Status File::status(std::error_code& error) const {
-    error.clear();
-    struct stat st;
-    if (::fstat(fdOf(handle_), &st) != 0) {
-        error = lastError();
-        return {};
-    }
-    return statusFrom(st);
+    return statusOfDescriptor(fdOf(handle_), error);
 }
 
 std::int64_t File::readAt(void* buffer, std::size_t size, std::int64_t offset,
@@ -367,13 +371,7 @@ Folder Folder::open(const fs::path& path, std::error_code& error) {
 }
 
 Status Folder::status(std::error_code& error) const {
-    error.clear();
-    struct stat st;
-    if (::fstat(fdOf(handle_), &st) != 0) {
-        error = lastError();
-        return {};
-    }
-    return statusFrom(st);
+    return statusOfDescriptor(fdOf(handle_), error);
 }
 
 Status Folder::statusOf(const NativeString& name, Links links, std::error_code& error) const {

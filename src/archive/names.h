@@ -77,6 +77,9 @@ std::string unstorableNameReason(const std::filesystem::path& relative);
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string utf8Of(const std::filesystem::path& path);
 
+// Appends one code point to a UTF-8 string.
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // Strict conversions: overlong forms, encoded surrogates, code points past
 // U+10FFFF, cut-off sequences and unpaired surrogates give nothing.
 std::optional<std::u16string> utf8ToUtf16(std::string_view utf8);

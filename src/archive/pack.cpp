@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "archive/archive_error.h"
-#include "archive/display_text.h"
 #include "archive/folder_chain.h"
 #include "archive/host_fs.h"
 #include "archive/names.h"
