@@ -50,46 +50,6 @@ void appendRawByte(std::string& out, unsigned char byte) {
     appendHex(out, byte, 2);
 }
 
-// Length of the well-formed UTF-8 sequence at text[i] with its code point in
-// cp, or 0 when the byte there does not start one.
-std::size_t decodeOne(std::string_view text, std::size_t i, char32_t& cp) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    std::size_t length;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        cp = b0 & 0x0F;
-        low = b0 == 0xE0 ? 0xA0 : low;    // overlong
-        high = b0 == 0xED ? 0x9F : high;  // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        cp = b0 & 0x07;
-        low = b0 == 0xF0 ? 0x90 : low;    // overlong
-        high = b0 == 0xF4 ? 0x8F : high;  // past U+10FFFF
-    } else {
-        return 0;
-    }
-    if (text.size() - i < length) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
-            return 0;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    return length;
-}
-
 }  // namespace
 
 void DisplayBuilder::endPiece(std::size_t width) {
@@ -116,7 +76,7 @@ void DisplayBuilder::addUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         char32_t cp = 0;
-        const std::size_t length = decodeOne(text, i, cp);
+        const std::size_t length = decodeUtf8(text, i, cp);
         if (length == 0) {
             addRawByte(static_cast<unsigned char>(text[i]));
             ++i;
@@ -178,7 +138,7 @@ std::string displayLine(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         char32_t cp = 0;
-        const std::size_t length = decodeOne(text, i, cp);
+        const std::size_t length = decodeUtf8(text, i, cp);
         if (length == 0) {
             appendRawByte(out, static_cast<unsigned char>(text[i]));
             ++i;

@@ -134,6 +134,12 @@ class File {
 std::int64_t copyRange(const File& in, std::int64_t inOffset, const File& out, std::int64_t size,
                        unsigned char* scratch, bool& readFailed, std::error_code& error);
 
+// copyRange's portable part: copies what is left after done bytes through
+// scratch. Both hosts end in it, so that they agree on short reads.
+std::int64_t copyThroughBuffer(const File& in, std::int64_t inOffset, const File& out,
+                               std::int64_t size, std::int64_t done, unsigned char* scratch,
+                               bool& readFailed, std::error_code& error);
+
 // One entry of a folder listing.
 struct FolderEntry {
     NativeString name;

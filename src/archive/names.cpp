@@ -218,6 +218,46 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// Length of the well-formed UTF-8 sequence at text[i] with its code point in
+// cp, or 0 when the byte there does not start one.
+std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    std::size_t length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        cp = b0 & 0x0F;
+        low = b0 == 0xE0 ? 0xA0 : low;    // overlong
+        high = b0 == 0xED ? 0x9F : high;  // surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        cp = b0 & 0x07;
+        low = b0 == 0xF0 ? 0x90 : low;    // overlong
+        high = b0 == 0xF4 ? 0x8F : high;  // past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
+            return 0;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return length;
+}
+
 std::optional<std::u16string> utf8ToUtf16(std::string_view in) {
     std::u16string out;
     out.reserve(in.size());
@@ -229,41 +269,10 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view in) {
             ++i;
             continue;
         }
-        std::size_t length;
         char32_t cp;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            length = 2;
-            cp = b0 & 0x1F;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            length = 3;
-            cp = b0 & 0x0F;
-            if (b0 == 0xE0) {
-                low = 0xA0;  // overlong below U+0800
-            } else if (b0 == 0xED) {
-                high = 0x9F;  // surrogates
-            }
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            length = 4;
-            cp = b0 & 0x07;
-            if (b0 == 0xF0) {
-                low = 0x90;  // overlong below U+10000
-            } else if (b0 == 0xF4) {
-                high = 0x8F;  // past U+10FFFF
-            }
-        } else {
+        const std::size_t length = decodeUtf8(in, i, cp);
+        if (length == 0) {
             return std::nullopt;
-        }
-        if (in.size() - i < length) {
-            return std::nullopt;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto b = static_cast<unsigned char>(in[i + k]);
-            if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
-                return std::nullopt;
-            }
-            cp = (cp << 6) | (b & 0x3F);
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;

@@ -77,6 +77,10 @@ std::string unstorableNameReason(const std::filesystem::path& relative);
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string utf8Of(const std::filesystem::path& path);
 
+// Length of the well-formed UTF-8 sequence at text[i] with its code point in
+// codePoint, or 0 when the byte there does not start one.
+std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& codePoint);
+
 // Appends one code point to a UTF-8 string.
 void appendUtf8(std::string& out, char32_t codePoint);
 
