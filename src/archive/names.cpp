@@ -1,8 +1,6 @@
 #include "archive/names.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <type_traits>
 
 #include "archive/display_text.h"
@@ -109,6 +107,20 @@ bool isDeviceName(std::u16string_view component) {
                digit == 0x00B3;
     }
     return false;
+}
+
+bool isForbiddenOnWindows(char16_t unit) {
+    switch (unit) {
+        case u'<':
+        case u'>':
+        case u'"':
+        case u'|':
+        case u'?':
+        case u'*':
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::string windowsComponentReason(std::u16string_view component) {
@@ -325,8 +337,7 @@ std::string unsafeNameReason(const std::u16string& name, NameRules rules) {
         if (isLowSurrogate(unit)) {
             return "the name contains an unpaired surrogate";
         }
-        if (rules == NameRules::Windows &&
-            std::u16string_view(u"<>\"|?*").find(unit) != std::u16string_view::npos) {
+        if (rules == NameRules::Windows && isForbiddenOnWindows(unit)) {
             return "the name contains one of < > \" | ? *, which Windows does not allow";
         }
     }
@@ -372,11 +383,83 @@ std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedNam
     return std::filesystem::path(std::move(native));
 }
 
+namespace {
+constexpr std::uint32_t kNoParent = 0xFFFFFFFF;
+constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
+}  // namespace
+
+NameClashFinder::NameClashFinder(NameRules rules)
+    : rules_(rules), slots_(64, Slot{kEmptySlot, 0}), lastFolder_(kNoParent) {}
+
+std::uint32_t NameClashFinder::hashOf(std::uint32_t parent, std::u16string_view spelling) const {
+    // FNV-1a over the parent and the folded units.
+    std::uint64_t hash = 0xcbf29ce484222325ULL ^ parent;
+    for (char16_t unit : spelling) {
+        if (rules_ == NameRules::Windows) {
+            unit = foldCase(unit);
+        }
+        hash = (hash ^ unit) * 0x100000001b3ULL;
+    }
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+bool NameClashFinder::sameSibling(std::uint32_t a, std::uint32_t b) const {
+    if (nodes_[a].parent != nodes_[b].parent) {
+        return false;
+    }
+    const std::u16string_view x = spellingOf(a);
+    const std::u16string_view y = spellingOf(b);
+    return rules_ == NameRules::Windows ? equalsIgnoringCase(x, y) : x == y;
+}
+
+std::uint32_t NameClashFinder::findOrInsert(std::uint32_t node, std::uint32_t hash) {
+    if (2 * nodes_.size() > slots_.size()) {
+        grow();
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        Slot& slot = slots_[at];
+        if (slot.node == kEmptySlot) {
+            slot = {node, hash};
+            return node;
+        }
+        if (slot.hash == hash && sameSibling(slot.node, node)) {
+            return slot.node;
+        }
+    }
+}
+
+void NameClashFinder::grow() {
+    std::vector<Slot> old(2 * slots_.size(), Slot{kEmptySlot, 0});
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.node == kEmptySlot) {
+            continue;
+        }
+        std::size_t at = slot.hash & mask;
+        while (slots_[at].node != kEmptySlot) {
+            at = (at + 1) & mask;
+        }
+        slots_[at] = slot;
+    }
+}
+
+std::u16string_view NameClashFinder::spellingOf(std::uint32_t node) const {
+    return std::u16string_view(spellings_).substr(nodes_[node].start, nodes_[node].length);
+}
+
 std::string NameClashFinder::add(const std::u16string& name) {
-    constexpr std::size_t kRoot = static_cast<std::size_t>(-1);
-    std::size_t parent = kRoot;
+    std::uint32_t parent = kNoParent;
     std::size_t start = 0;
-    std::u16string key;
+    // Names of one folder mostly come one after another; their folder was
+    // judged with the first of them.
+    const std::size_t cut = name.rfind(kStoredSeparator);
+    if (cut != std::u16string::npos && lastFolder_ != kNoParent &&
+        std::u16string_view(name).substr(0, cut) == lastFolderName_) {
+        parent = lastFolder_;
+        start = cut + 1;
+    }
     while (true) {
         std::size_t end = name.find(kStoredSeparator, start);
         const bool isFile = end == std::u16string::npos;
@@ -384,37 +467,41 @@ std::string NameClashFinder::add(const std::u16string& name) {
             end = name.size();
         }
         const std::u16string_view component(name.data() + start, end - start);
-        // The parent's id and the folded name, so that siblings meet.
-        std::array<char16_t, sizeof parent / sizeof(char16_t)> parentUnits;
-        std::memcpy(parentUnits.data(), &parent, sizeof parent);
-        key.assign(parentUnits.begin(), parentUnits.end());
-        for (const char16_t unit : component) {
-            key.push_back(rules_ == NameRules::Windows ? foldCase(unit) : unit);
-        }
-        const auto [found, added] = children_.try_emplace(key, nodes_.size());
-        if (added) {
-            nodes_.push_back({parent, std::u16string(component), isFile});
-        } else {
-            const Node& node = nodes_[found->second];
-            if (node.spelling != component) {
-                return "the name differs only in letter case from \"" +
-                       displayName(pathOf(found->second)) + "\", and Windows cannot hold both";
+        // The component goes in as a new node, which leaves again when a
+        // sibling of its name is there already. An archive holds under 2^31
+        // bytes of names, so node numbers and lengths fit 32 bits.
+        const auto candidate = static_cast<std::uint32_t>(nodes_.size());
+        nodes_.push_back({static_cast<std::uint32_t>(spellings_.size()), parent,
+                          static_cast<std::uint32_t>(component.size()), isFile ? 1u : 0u});
+        spellings_ += component;
+        const std::uint32_t found = findOrInsert(candidate, hashOf(parent, component));
+        if (found != candidate) {
+            nodes_.pop_back();
+            spellings_.resize(spellings_.size() - component.size());
+            const Node& node = nodes_[found];
+            if (spellingOf(found) != component) {
+                return "the name differs only in letter case from \"" + displayName(pathOf(found)) +
+                       "\", and Windows cannot hold both";
             }
-            if (node.isFile != isFile) {
+            if ((node.isFile != 0) != isFile) {
                 return "the name is used for a file and for a folder";
             }
         }
         if (isFile) {
+            if (cut != std::u16string::npos && lastFolder_ != parent) {
+                lastFolder_ = parent;
+                lastFolderName_.assign(name, 0, cut);
+            }
             return {};
         }
-        parent = found->second;
+        parent = found;
         start = end + 1;
     }
 }
 
-std::u16string NameClashFinder::pathOf(std::size_t node) const {
-    std::vector<std::size_t> chain;
-    for (std::size_t at = node; at != static_cast<std::size_t>(-1); at = nodes_[at].parent) {
+std::u16string NameClashFinder::pathOf(std::uint32_t node) const {
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t at = node; at != kNoParent; at = nodes_[at].parent) {
         chain.push_back(at);
     }
     std::u16string path;
@@ -422,7 +509,7 @@ std::u16string NameClashFinder::pathOf(std::size_t node) const {
         if (!path.empty()) {
             path.push_back(kStoredSeparator);
         }
-        path += nodes_[*it].spelling;
+        path += spellingOf(*it);
     }
     return path;
 }

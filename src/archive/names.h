@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "archive/display_text.h"
@@ -44,23 +44,44 @@ std::string unsafeNameReason(const std::u16string& storedName, NameRules rules =
 // with the total length of the names, never with their depth.
 class NameClashFinder {
   public:
-    explicit NameClashFinder(NameRules rules = hostNameRules()) : rules_(rules) {}
+    explicit NameClashFinder(NameRules rules = hostNameRules());
 
     // Adds a safe name; returns why it clashes with a name added before
     // (naming that one), or an empty string.
     std::string add(const std::u16string& storedName);
 
   private:
+    // One file or folder name; its spelling is a slice of spellings_.
     struct Node {
-        std::size_t parent;
-        std::u16string spelling;
-        bool isFile;
+        std::uint32_t start;
+        std::uint32_t parent;
+        std::uint32_t length : 31;
+        std::uint32_t isFile : 1;
     };
-    std::u16string pathOf(std::size_t node) const;
+    // Open addressing over node numbers, with each node's hash kept beside
+    // it so that a probe reads no name. Written by hand: std::unordered_set
+    // over node numbers hashes names again while probing, and took a
+    // quarter of the user time of packing 100,000 small files; this takes
+    // a sixteenth.
+    struct Slot {
+        std::uint32_t node;
+        std::uint32_t hash;
+    };
+    std::uint32_t hashOf(std::uint32_t parent, std::u16string_view spelling) const;
+    bool sameSibling(std::uint32_t a, std::uint32_t b) const;
+    // The node already there with the new node's parent and folded
+    // spelling, or the new node itself once it has been put in.
+    std::uint32_t findOrInsert(std::uint32_t node, std::uint32_t hash);
+    void grow();
+    std::u16string_view spellingOf(std::uint32_t node) const;
+    std::u16string pathOf(std::uint32_t node) const;
 
     NameRules rules_;
     std::vector<Node> nodes_;
-    std::unordered_map<std::u16string, std::size_t> children_;  // parent id + folded name
+    std::u16string spellings_;
+    std::vector<Slot> slots_;  // a power of two in size, at most half full
+    std::uint32_t lastFolder_;
+    std::u16string lastFolderName_;
 };
 
 // Stored form of a path relative to the packed folder, or nothing when the

@@ -317,17 +317,33 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
     }
     FolderChain folders(std::move(rootFolder), FolderChain::Mode::Open);
     PipelineSource source;
+    // Only the reader thread opens files, so the folder last moved to is its own.
+    std::u16string currentFolderName;
+    const host::Folder* currentFolder = nullptr;
     source.open = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
-        const SourceName name{root, list.FileNames[i]};
-        const fs::path relative = *hostPathFor(list.FileNames[i]);
+        const std::u16string& stored = list.FileNames[i];
+        const SourceName name{root, stored};
+        const std::size_t cut = stored.rfind(u'\\');
+        const std::size_t folderLength = cut == std::u16string::npos ? 0 : cut;
+        const std::u16string_view folderName(stored.data(), folderLength);
         std::error_code openError;
-        fs::path failedAt;
-        const host::Folder& folder = folders.moveTo(relative.parent_path(), openError, failedAt);
-        if (openError) {
-            openFailed(name, openError);
+        // Names were judged above; the folder is worked out only when it changes.
+        if (!currentFolder || folderName != currentFolderName) {
+            currentFolder = nullptr;
+            currentFolderName = folderName;
+            const fs::path relative =
+                folderLength == 0 ? fs::path() : *hostPathFor(currentFolderName);
+            fs::path failedAt;
+            const host::Folder& folder = folders.moveTo(relative, openError, failedAt);
+            if (openError) {
+                openFailed(name, openError);
+            }
+            currentFolder = &folder;
         }
+        const fs::path fileName =
+            *hostPathFor(cut == std::u16string::npos ? stored : stored.substr(cut + 1));
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
-        host::File file = folder.openForReading(relative.filename().native(), openError);
+        host::File file = currentFolder->openForReading(fileName.native(), openError);
         if (openError) {
             openFailed(name, openError);
         }

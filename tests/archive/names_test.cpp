@@ -128,6 +128,10 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
         {{u"a.txt", u"a.txt"}, false, false},  // the later entry wins
         {{u"img\\a.png", u"img\\b.png", u"imga.png"}, false, false},
         {{u"皮肤\\a", u"皮\\a"}, false, false},
+        // Names of one folder in a row, then the folder again as a file.
+        {{u"img\\a.png", u"img\\b.png", u"img\\B.png"}, true, false},
+        {{u"img\\a.png", u"img\\b.png", u"img"}, true, true},
+        {{u"img\\a.png", u"img\\a.png\\x"}, true, true},
     };
     for (const auto& c : cases) {
         for (const NameRules rules : {NameRules::Windows, NameRules::Posix}) {
@@ -144,6 +148,16 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
                 << displayName(c.names[0]) << " then " << displayName(c.names[1])
                 << (rules == NameRules::Windows ? " (Windows)" : " (POSIX)") << ": " << reason;
         }
+    }
+    // Enough names that the finder's table grows several times over.
+    for (const NameRules rules : {NameRules::Windows, NameRules::Posix}) {
+        NameClashFinder many(rules);
+        for (int i = 0; i < 5000; ++i) {
+            const std::string name = "d" + std::to_string(i % 7) + "\\f" + std::to_string(i);
+            ASSERT_EQ(many.add(std::u16string(name.begin(), name.end())), "") << name;
+        }
+        EXPECT_EQ(many.add(u"D3\\F10").empty(), rules == NameRules::Posix);
+        EXPECT_NE(many.add(u"d3\\f10\\x"), "");
     }
     NameClashFinder finder(NameRules::Windows);
     EXPECT_EQ(finder.add(u"Img\\a.png"), "");
