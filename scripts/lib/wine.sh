@@ -1,6 +1,6 @@
 # Sourced by scripts that run Windows programs under wine, headless:
 #   source scripts/lib/wine.sh
-#   wine_start build-windows-engine/wine   # the prefix; wine_stop runs at exit
+#   wine_start build-windows/wine   # the prefix; wine_stop runs at exit
 # A private prefix per build keeps the user's ~/.wine untouched and gives each
 # build its own server, so that stopping one never kills another's tests. The
 # server is started up front and kept alive, which spares every test program

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,7 +85,10 @@ class WindowTest : public ::testing::Test {
     // A left click in the middle of a control, as the user makes it.
     static void click(QWidget* widget);
 
-    QString path(const QString& relative) const { return dir.filePath(relative); }
+    // In the host's own form, as the window shows paths ("\" on Windows).
+    QString path(const QString& relative) const {
+        return QDir::toNativeSeparators(dir.filePath(relative));
+    }
     void writeFile(const QString& relative, const QByteArray& bytes) const;
     QByteArray readFile(const QString& relative) const;
     bool exists(const QString& relative) const;
