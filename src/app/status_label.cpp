@@ -48,7 +48,9 @@ void StatusLabel::timerEvent(QTimerEvent* event) {
 int StatusLabel::frameMilliseconds() const {
     const QScreen* const shown = screen();
     const double rate = shown != nullptr && shown->refreshRate() > 1 ? shown->refreshRate() : 60;
-    return std::max(1, static_cast<int>(std::floor(1000 / rate)));
+    // Rounded up: a frame of 16 ms at 60 Hz would repaint a little more
+    // often than the screen shows.
+    return std::max(1, static_cast<int>(std::ceil(1000 / rate)));
 }
 
 }  // namespace tessapak::app

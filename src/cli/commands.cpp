@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "archive/display_text.h"
+#include "archive/host_fs.h"
 #include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
@@ -46,7 +47,7 @@ void requireFolder(const fs::path& folder) {
         throw CommandError(folder, "no such folder");
     }
     if (error) {
-        throw CommandError(folder, error.message());
+        throw CommandError(folder, archive::host::errorText(error));
     }
     if (status.type() != fs::file_type::directory) {
         throw CommandError(folder, "not a folder");

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "archive/display_text.h"
+#include "archive/host_fs.h"
 
 namespace tessapak::cli {
 
@@ -20,13 +21,14 @@ std::string oneLine(std::string text) {
 
 std::string describeFailure(const std::exception& error) {
     // The engine's ArchiveError and our CommandError already read
-    // "<path>: <detail>"; the library's own types need rewording.
+    // "<path>: <detail>"; the library's own types need rewording, their codes
+    // through the host's own texts (GCC's are wrong for Windows codes).
     if (const auto* fsError = dynamic_cast<const std::filesystem::filesystem_error*>(&error)) {
         if (!fsError->path1().empty()) {
             return oneLine(archive::displayPath(fsError->path1()) + ": " +
-                           fsError->code().message());
+                           archive::host::errorText(fsError->code()));
         }
-        return oneLine(fsError->code().message());
+        return oneLine(archive::host::errorText(fsError->code()));
     }
     if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
         return "out of memory";
