@@ -4,9 +4,7 @@
 // windows.h first: the others build on it.
 #include <windows.h>
 
-#include <aclapi.h>
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -77,52 +75,6 @@ TEST(WindowsReplace, AnArchiveHeldOpenByAnotherProgramIsKeptAndTheRunFailsCleanl
     // Once the other program lets go, the archive is replaced.
     EXPECT_EQ(packFolder(dir / "skin", dir / "skin.rdb"), 1);
     EXPECT_EQ(readFile(dir / "skin.rdb").size(), 36u + 28u + 3u);
-}
-
-// The access list of a file, in the host's text form.
-std::wstring accessListOf(const fs::path& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return L"(unreadable)";
-    }
-    LPWSTR text = nullptr;
-    ::ConvertSecurityDescriptorToStringSecurityDescriptorW(
-        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
-    std::wstring result = text != nullptr ? text : L"(none)";
-    ::LocalFree(text);
-    ::LocalFree(descriptor);
-    return result;
-}
-
-TEST(WindowsReplace, AReplacedArchiveKeepsItsAccessList) {
-    TempDir dir;
-    writeFile(dir / "skin/a.txt", "abc");
-    writeFile(dir / "skin.rdb", "the old archive");
-    // Protected, so that it owes nothing to the folder: only the owner may touch it.
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:P(A;;FA;;;OW)", SDDL_REVISION_1, &descriptor, nullptr));
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL list = nullptr;
-    ::GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted);
-    ASSERT_EQ(
-        ::SetNamedSecurityInfoW(const_cast<wchar_t*>((dir / "skin.rdb").c_str()), SE_FILE_OBJECT,
-                                DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, list, nullptr),
-        static_cast<DWORD>(ERROR_SUCCESS));
-    ::LocalFree(descriptor);
-    const std::wstring before = accessListOf(dir / "skin.rdb");
-    // What the archive would get from its folder if its own list were lost.
-    writeFile(dir / "new.txt", "");
-    if (before == accessListOf(dir / "new.txt")) {
-        // Wine makes the list up from the POSIX mode bits and keeps no other.
-        GTEST_SKIP() << "this host did not keep the access list that was set";
-    }
-    packFolder(dir / "skin", dir / "skin.rdb");
-    EXPECT_EQ(readFile(dir / "skin.rdb").size(), 36u + 28u + 3u);
-    EXPECT_EQ(accessListOf(dir / "skin.rdb"), before);
 }
 
 TEST(WindowsPaths, ATreePastTwoHundredSixtyCharactersUnpacksAndPacksBack) {
