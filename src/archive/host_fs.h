@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -202,6 +203,12 @@ class Folder {
     std::filesystem::path path_;
 };
 
+// Whether a path of relativeLength native units below folder is one the host
+// can reach: always on POSIX, where everything is opened relative to its
+// folder; on Windows when the whole long-prefixed path stays within 32,767
+// UTF-16 units.
+bool fitsBelow(const std::filesystem::path& folder, std::size_t relativeLength);
+
 // Path-based calls, for what the user names.
 Status statusOf(const std::filesystem::path& path, Links links, std::error_code& error);
 // Read-only and never created; never blocks on a FIFO or device.
@@ -214,7 +221,9 @@ std::error_code remove(const std::filesystem::path& path);
 // as it is open, so that removeAbandonedTemporaries leaves it alone.
 class TemporaryFile {
   public:
-    // Creates folder/(prefix + a random part + suffix), exclusively.
+    // Creates folder/(prefix + a random part + suffix), exclusively. A new
+    // file that another process holds locked (its clean-up looking at it) is
+    // waited for briefly, then left for another name.
     static TemporaryFile create(const std::filesystem::path& folder, const NativeString& prefix,
                                 const NativeString& suffix, std::error_code& error);
     TemporaryFile() = default;
@@ -227,12 +236,11 @@ class TemporaryFile {
     const File& file() const { return file_; }
     std::filesystem::path path() const;
 
-    // Gives the file the permission bits (0777 only) of target in the same
-    // folder, when that is a regular file; on hosts without them, nothing.
-    void adoptPermissionsOf(const NativeString& target) const;
-
     // Puts the file in place of target in the same folder, atomically (the
     // old target or the new file, never a mix), and closes it. Flush first.
+    // Until then only its owner can open it; it then takes the access rights
+    // of the target it replaces (on POSIX the permission bits, 0777 only; on
+    // Windows the access list), or, with no target, a new file's defaults.
     std::error_code replace(const NativeString& target);
 
   private:
@@ -253,5 +261,10 @@ void removeAbandonedTemporaries(const std::filesystem::path& folder, const Nativ
 // and closing the console on Windows) remove every live TemporaryFile, then
 // end the process as the interruption would have (exit status 128 + signal).
 void installInterruptCleanup();
+
+// Text that an interruption writes to standard error as it ends the process,
+// for a run whose end leaves something the user must be told of; empty for
+// none. Only the first few kilobytes are kept.
+void setInterruptNote(std::string_view text);
 
 }  // namespace tessapak::archive::host

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -125,8 +126,17 @@ void unregisterLive(int slot) {
     }
 }
 
+// What an interruption writes to standard error before it ends the process;
+// fixed memory, since the handler can reach nothing else.
+std::array<char, 8192> interruptNote;
+std::atomic<std::size_t> interruptNoteLength{0};
+
 extern "C" void removeLiveTemporariesAndDie(int signal) {
     const int savedErrno = errno;
+    if (const std::size_t length = interruptNoteLength.load(); length > 0) {
+        [[maybe_unused]] const ssize_t written =
+            ::write(STDERR_FILENO, interruptNote.data(), length);
+    }
     for (LiveTemporary& live : liveTemporaries) {
         const int folder = live.folder.load();
         if (folder >= 0) {
@@ -156,6 +166,41 @@ class BlockInterrupts {
   private:
     sigset_t old_;
 };
+
+// Takes the lock that marks a new temporary file as live. Only another run's
+// clean-up can hold a file this new, and only for a moment, so a held lock
+// is waited for briefly; false when it stays held.
+bool lockAsLive(int fd) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
+            return true;
+        }
+        ::usleep(5000);
+    }
+    return false;
+}
+
+// The process's file creation mask, for the mode a new file gets. Read, not
+// set and restored, so that no other thread's file is made meanwhile with
+// the wrong mask.
+mode_t creationMask() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (status != nullptr) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) {
+            return static_cast<mode_t>(mask);
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
 
 std::string randomPart() {
     static std::atomic<unsigned> counter{0};
@@ -477,6 +522,10 @@ File openForReading(const fs::path& path, std::error_code& error) {
     return File(fd);
 }
 
+bool fitsBelow(const fs::path&, std::size_t) {
+    return true;
+}
+
 std::error_code remove(const fs::path& path) {
     return ::unlink(cPath(path)) == 0 ? std::error_code() : lastError();
 }
@@ -496,8 +545,10 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
         // An interruption between creating and registering would leave the
         // file behind, so it waits until the file is registered.
         const BlockInterrupts blocked;
+        // Owner only until replace(): another user who opened it while it is
+        // written would keep reading it whatever mode it gets later.
         const int fd =
-            ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) {
                 continue;
@@ -505,12 +556,18 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
             error = lastError();
             return temporary;
         }
-        temporary.file_ = File(fd);
-        temporary.name_ = std::move(name);
+        File file(fd);
         // The lock marks the file as live until it is closed, which is after
         // it was renamed into place; a file system without locks leaves it
         // unmarked, and then removeAbandonedTemporaries never removes it.
-        ::flock(fd, LOCK_EX | LOCK_NB);
+        if (!lockAsLive(fd)) {
+            // Another run's clean-up holds it: unlocked, a later clean-up
+            // would take it for abandoned once it has bytes.
+            ::unlinkat(folderFd, name.c_str(), 0);
+            continue;
+        }
+        temporary.file_ = std::move(file);
+        temporary.name_ = std::move(name);
         temporary.slot_ = registerLive(folderFd, temporary.name_);
         return temporary;
     }
@@ -541,17 +598,18 @@ fs::path TemporaryFile::path() const {
     return folder_.path_ / name_;
 }
 
-void TemporaryFile::adoptPermissionsOf(const NativeString& target) const {
-    struct stat st;
-    if (::fstatat(fdOf(folder_.handle_), target.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) {
-        // Never setuid, setgid or sticky: root packing onto a user's file
-        // must not leave a program that runs as root.
-        ::fchmod(fdOf(file_.native()), st.st_mode & 0777);
-    }
-}
-
 std::error_code TemporaryFile::replace(const NativeString& target) {
     const int folderFd = fdOf(folder_.handle_);
+    struct stat st;
+    if (::fstatat(folderFd, target.c_str(), &st, 0) == 0) {
+        if (S_ISREG(st.st_mode)) {
+            // Never setuid, setgid or sticky: root packing onto a user's file
+            // must not leave a program that runs as root.
+            ::fchmod(fdOf(file_.native()), st.st_mode & 0777);
+        }
+    } else {
+        ::fchmod(fdOf(file_.native()), 0666 & ~creationMask());
+    }
     if (::renameat(folderFd, name_.c_str(), folderFd, target.c_str()) != 0) {
         return lastError();
     }
@@ -614,6 +672,13 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
         }
         ::unlinkat(folderFd, name.c_str(), 0);
     }
+}
+
+void setInterruptNote(std::string_view text) {
+    interruptNoteLength.store(0);
+    const std::size_t length = std::min(text.size(), interruptNote.size());
+    std::copy_n(text.data(), length, interruptNote.data());
+    interruptNoteLength.store(length);
 }
 
 void installInterruptCleanup() {

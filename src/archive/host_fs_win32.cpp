@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -279,7 +281,17 @@ void unregisterLive(int slot) {
     }
 }
 
+// What an interruption writes to standard error before it ends the process;
+// fixed memory, since the handler can reach nothing else.
+std::array<char, 8192> interruptNote;
+std::atomic<std::size_t> interruptNoteLength{0};
+
 BOOL WINAPI removeLiveTemporariesAndExit(DWORD event) {
+    if (const std::size_t length = interruptNoteLength.load(); length > 0) {
+        DWORD written = 0;
+        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), interruptNote.data(),
+                    static_cast<DWORD>(length), &written, nullptr);
+    }
     for (auto& live : liveTemporaries) {
         const std::intptr_t handle = live.load();
         if (handle != 0) {
@@ -639,11 +651,53 @@ File openForReading(const fs::path& path, std::error_code& error) {
     return openFileForReading(verbatim(fullPathOf(path)), error);
 }
 
+bool fitsBelow(const fs::path& folder, std::size_t relativeLength) {
+    // The longest path Windows takes, with its terminating zero.
+    constexpr std::size_t kPathLimit = 32767;
+    const std::size_t folderLength = verbatim(fullPathOf(folder)).size();
+    return folderLength + 1 + relativeLength < kPathLimit;
+}
+
 std::error_code remove(const fs::path& path) {
     return ::DeleteFileW(verbatim(fullPathOf(path)).c_str()) ? std::error_code() : lastError();
 }
 
 // --- Temporary files
+
+namespace {
+
+// Gives file the access list of the file at target, if there is one: a move
+// keeps the moved file's own list, which it took from the folder, so a
+// protected archive would otherwise open up when replaced. Best effort, like
+// the permission bits on POSIX: a volume without access lists has none.
+void adoptAccessList(HANDLE file, const std::wstring& target) {
+    HANDLE old = ::CreateFileW(target.c_str(), READ_CONTROL,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (old == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD got = ::GetSecurityInfo(old, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                        nullptr, &list, nullptr, &descriptor);
+    ::CloseHandle(old);
+    if (got != ERROR_SUCCESS) {
+        return;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    // Inherited entries come from the folder, the same for both files.
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, list, nullptr);
+    ::LocalFree(descriptor);
+}
+
+}  // namespace
 
 TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& prefix,
                                     const NativeString& suffix, std::error_code& error) {
@@ -659,9 +713,11 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
         // another run opens without sharing, which fails while this handle
         // lives. Delete sharing lets it be moved into place while still open;
         // delete access lets an interruption mark it for removal.
-        HANDLE handle = ::CreateFileW(longPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Write-DAC access lets it take the replaced archive's access list.
+        HANDLE handle =
+            ::CreateFileW(longPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC,
+                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS) {
                 continue;
@@ -703,11 +759,10 @@ fs::path TemporaryFile::path() const {
     return fs::path(joined(folder_.path_.native(), name_));
 }
 
-void TemporaryFile::adoptPermissionsOf(const NativeString&) const {}
-
 std::error_code TemporaryFile::replace(const NativeString& target) {
     const std::wstring from = verbatim(joined(folder_.path_.native(), name_));
     const std::wstring to = verbatim(joined(folder_.path_.native(), target));
+    adoptAccessList(handleOf(file_.native()), to);
     DWORD code = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
         if (::MoveFileExW(from.c_str(), to.c_str(),
@@ -765,6 +820,13 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
         }
         ::CloseHandle(handle);
     }
+}
+
+void setInterruptNote(std::string_view text) {
+    interruptNoteLength.store(0);
+    const std::size_t length = std::min(text.size(), interruptNote.size());
+    std::copy_n(text.data(), length, interruptNote.data());
+    interruptNoteLength.store(length);
 }
 
 void installInterruptCleanup() {

@@ -514,6 +514,11 @@ std::u16string NameClashFinder::pathOf(std::uint32_t node) const {
     return path;
 }
 
+bool isWindowsDeviceName(const std::filesystem::path& path) {
+    const std::optional<std::u16string> name = utf8ToUtf16(utf8Of(path.filename()));
+    return name && !name->empty() && isDeviceName(*name);
+}
+
 std::filesystem::path pathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }

@@ -93,6 +93,10 @@ std::optional<std::u16string> storedNameFor(const std::filesystem::path& relativ
 // Why storedNameFor refuses a relative path, in English, or an empty string.
 std::string unstorableNameReason(const std::filesystem::path& relative);
 
+// Whether a path's last component is a name that Windows takes for a device
+// in every folder (NUL, CON, COM1, "aux.rdb" ...), so that no file there has it.
+bool isWindowsDeviceName(const std::filesystem::path& path);
+
 // A path from UTF-8 text and back, the same on every host (on Windows a
 // path built from a plain std::string would be read in the ANSI code page).
 std::filesystem::path pathFromUtf8(std::string_view utf8);

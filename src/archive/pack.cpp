@@ -56,6 +56,17 @@ fs::path pathForMessage(const fs::path& root, const std::u16string& name) {
              error);
 }
 
+// Refused on every host, so that an archive made anywhere can be copied to
+// Windows: there the name opens the device, and a file of that name made
+// through a long path prefix cannot be opened again.
+void refuseDeviceName(const fs::path& output) {
+    if (isWindowsDeviceName(output)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, output,
+                           "the name is a Windows device name (such as NUL, CON or COM1), "
+                           "which cannot name a file");
+    }
+}
+
 // This run's own temporary file beside output.
 host::TemporaryFile temporaryBeside(const fs::path& output) {
     const auto [prefix, suffix] = temporaryNamePattern(output);
@@ -98,8 +109,6 @@ class ArchiveFile {
   public:
     explicit ArchiveFile(const fs::path& output)
         : output_(output), temporary_(temporaryBeside(output)) {
-        // A replaced archive keeps its permissions.
-        temporary_.adoptPermissionsOf(output.filename().native());
         buffer_ = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
     }
 
@@ -232,6 +241,7 @@ std::vector<fs::path> excludedPathsFor(const fs::path& output) {
 
 void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
                   const ProgressCallback& progress) {
+    refuseDeviceName(output);
     const std::size_t count = list.FileNames.size();
     if (list.FileSizes.size() != count) {
         throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
@@ -375,6 +385,7 @@ void removeTemporaryFilesOnInterrupt() {
 
 std::int64_t packFolder(const fs::path& root, const fs::path& output,
                         const ProgressCallback& progress) {
+    refuseDeviceName(output);  // before a walk that may take long
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, root,

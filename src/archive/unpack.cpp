@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "archive/archive_error.h"
+#include "archive/display_text.h"
 #include "archive/extract_pool.h"
 #include "archive/folder_chain.h"
 #include "archive/host_fs.h"
@@ -145,6 +146,31 @@ std::size_t firstFileAlsoAFolder(const std::vector<RdbEntry>& entries) {
     return entries.size();
 }
 
+// The first pair of entries (in data order) whose data ranges share a byte,
+// or nothing. Our writer stores each entry's data once, back to back, so
+// shared bytes only come from a crafted archive, where they would let a
+// small file unpack into a huge tree.
+std::optional<std::pair<std::size_t, std::size_t>> firstOverlap(
+    const std::vector<RdbEntry>& entries) {
+    std::vector<std::uint32_t> order;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].DataSize > 0) {
+            order.push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return std::pair(entries[a].DataOffset, a) < std::pair(entries[b].DataOffset, b);
+    });
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        const RdbEntry& before = entries[order[k - 1]];
+        // Sorted by start and disjoint so far, so the previous range ends last.
+        if (entries[order[k]].DataOffset < before.DataOffset + before.DataSize) {
+            return std::pair<std::size_t, std::size_t>(order[k], order[k - 1]);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 struct ArchiveReader::State {
@@ -153,6 +179,7 @@ struct ArchiveReader::State {
     std::int64_t length = 0;
     RdbHeader header;
     std::vector<RdbEntry> entries;
+    std::size_t longestEntry = 0;  // the entry with the longest name
     std::int64_t dataStart = 0;
     bool directoryRead = false;
 
@@ -229,6 +256,13 @@ fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseNa
 ArchiveReader::ArchiveReader(const fs::path& archive) : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.path = archive;
+    // Windows would open the device, which may never answer (CON) or hide
+    // a real file of that name.
+    if (hostNameRules() == NameRules::Windows && isWindowsDeviceName(archive)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive,
+                           "the name is a Windows device name (such as NUL, CON or COM1), "
+                           "not an archive file");
+    }
     std::error_code error;
     // Read-only and never created; non-blocking so that a FIFO cannot hang us.
     s.file = host::openForReading(archive, error);
@@ -375,6 +409,12 @@ void ArchiveReader::readDirectory() {
         }
         entries.push_back(std::move(entry));
     }
+    if (const auto overlap = firstOverlap(entries)) {
+        damaged(ErrorCause::BadHeader, path,
+                entryLabel(overlap->first, entries[overlap->first].Name) +
+                    ": its data overlaps that of " +
+                    entryLabel(overlap->second, entries[overlap->second].Name));
+    }
     // "a" as a file and "a\b" would need "a" to be both; catching it here
     // keeps a doomed run from creating anything.
     if (const std::size_t clash = firstFileAlsoAFolder(entries); clash != entries.size()) {
@@ -392,6 +432,12 @@ void ArchiveReader::readDirectory() {
     }
 
     s.header = header;
+    s.longestEntry =
+        static_cast<std::size_t>(std::max_element(entries.begin(), entries.end(),
+                                                  [](const RdbEntry& a, const RdbEntry& b) {
+                                                      return a.Name.size() < b.Name.size();
+                                                  }) -
+                                 entries.begin());
     s.entries = std::move(entries);
     s.dataStart = dirEnd;
     s.directoryRead = true;
@@ -409,7 +455,8 @@ const fs::path& ArchiveReader::path() const {
     return state_->path;
 }
 
-fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCallback& progress) {
+fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCallback& progress,
+                                  const FolderCallback& created) {
     State& s = *state_;
     if (!s.directoryRead) {
         readDirectory();
@@ -440,6 +487,14 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
             continue;
         }
         target = outputFolder / name;
+        // A stored name is as long as its host path on the one host whose
+        // full paths are bounded; failing there would leave a half tree.
+        if (!s.entries.empty() && !host::fitsBelow(target, s.entries[s.longestEntry].Name.size())) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, s.path,
+                               entryLabel(s.longestEntry, s.entries[s.longestEntry].Name) +
+                                   ": the path below " + displayPath(target) +
+                                   " would be too long for this system");
+        }
         error = output.makeFolder(name.native());
         if (host::isAlreadyThere(error)) {
             continue;  // taken since we looked: try the next name
@@ -456,6 +511,9 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
                      error);
         }
         break;
+    }
+    if (created) {
+        created(target);
     }
 
     // Entries are grouped by folder; each group goes to one worker, which
@@ -562,10 +620,10 @@ void ArchiveReader::checkData() {
 }
 
 fs::path unpackArchive(const fs::path& archive, const fs::path& outputFolder,
-                       const ProgressCallback& progress) {
+                       const ProgressCallback& progress, const FolderCallback& created) {
     ArchiveReader reader(archive);
     reader.readDirectory();
-    return reader.extractTo(outputFolder, progress);
+    return reader.extractTo(outputFolder, progress, created);
 }
 
 }  // namespace tessapak::archive

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,9 @@ std::filesystem::path baseNameFor(const std::filesystem::path& archive);
 // a file of that name makes the name taken as well. Creates nothing.
 std::filesystem::path chooseTargetFolder(const std::filesystem::path& outputFolder,
                                          const std::filesystem::path& baseName);
+
+// Told the folder an unpack creates, as soon as it exists.
+using FolderCallback = std::function<void(const std::filesystem::path&)>;
 
 // One unpack run in its stages, so that a window can report between them:
 //   ArchiveReader reader(path);   // opens read-only, tests the magic
@@ -41,9 +45,11 @@ class ArchiveReader {
     // Creates the target folder inside outputFolder (named as chooseTargetFolder
     // says) and writes each entry below it, on a few worker threads, one folder
     // per worker; progress is reported on the calling thread. The first
-    // failure stops the run. Returns the target folder.
+    // failure stops the run, leaving what was written. Returns the target
+    // folder; created, when given, is told it as soon as the folder exists.
     std::filesystem::path extractTo(const std::filesystem::path& outputFolder,
-                                    const ProgressCallback& progress = {});
+                                    const ProgressCallback& progress = {},
+                                    const FolderCallback& created = {});
 
     // Reads every entry's data once without writing anything (for verify).
     void checkData();
@@ -58,6 +64,7 @@ class ArchiveReader {
 // Convenience for the command-line tool: all three stages.
 std::filesystem::path unpackArchive(const std::filesystem::path& archive,
                                     const std::filesystem::path& outputFolder,
-                                    const ProgressCallback& progress = {});
+                                    const ProgressCallback& progress = {},
+                                    const FolderCallback& created = {});
 
 }  // namespace tessapak::archive

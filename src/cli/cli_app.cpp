@@ -20,8 +20,6 @@ namespace tessapak::cli {
 
 namespace {
 
-constexpr const char* kProgramName = "tessapak-cli";
-
 struct Arguments {
     bool quiet = false;
     std::string first;   // FOLDER or ARCHIVE
@@ -43,6 +41,25 @@ const CLI::Validator kNonEmpty(
         return value.empty() ? std::string("must not be empty") : std::string();
     },
     "", "non-empty");
+
+// The first argument that is not an option, when it names no command: CLI11
+// would only say that a command is required.
+std::optional<std::string> unknownCommand(const std::vector<std::string>& arguments,
+                                          const CLI::App& app) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.starts_with('-')) {
+            continue;
+        }
+        for (const CLI::App* command : app.get_subcommands({})) {
+            if (command->check_name(argument)) {
+                return std::nullopt;
+            }
+        }
+        return argument;
+    }
+    return std::nullopt;
+}
 
 void printFailure(const std::string& description) {
     std::cerr << kProgramName << ": " << description << '\n' << std::flush;
@@ -102,7 +119,10 @@ int runCommandLine(int argc, char** argv) {
             app.exit(error, std::cout, std::cerr);  // --help and --version
             return std::cout.flush() ? kExitSuccess : kExitFailure;
         }
-        printFailure(oneLine(error.what()) + " (see " + kProgramName + " --help)");
+        const std::optional<std::string> unknown = unknownCommand(utf8, app);
+        const std::string what =
+            unknown ? "unknown command \"" + *unknown + "\"" : std::string(error.what());
+        printFailure(oneLine(what) + " (see " + kProgramName + " --help)");
         return kExitUsage;
     }
 

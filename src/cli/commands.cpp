@@ -8,6 +8,7 @@
 #include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
+#include "cli/failure.h"
 #include "cli/progress_line.h"
 
 namespace fs = std::filesystem;
@@ -33,6 +34,16 @@ fs::path withoutTrailingSeparators(const fs::path& path) {
         text.pop_back();
     }
     return text;
+}
+
+// An unpack's folder as the command reports it: absolute, so that it means
+// the same wherever a script uses it, and escaped like every shown name but
+// never cut.
+std::string shownResult(const fs::path& folder) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(folder, error);
+    return archive::displayPath((error ? folder : absolute).lexically_normal(),
+                                archive::kNoDisplayLimit);
 }
 
 bool namesNoEntry(const fs::path& path) {
@@ -117,15 +128,33 @@ void runUnpack(const fs::path& archivePath, const std::optional<fs::path>& outpu
         into = ".";
     }
     ProgressLine progress("unpacking", options.showProgress);
-    const fs::path target = archive::unpackArchive(
-        archivePath, into,
-        [&progress](std::int64_t n, std::int64_t total) { progress.update(n, total); });
+    std::string made;  // the new folder, once it exists
+    fs::path target;
+    try {
+        target = archive::unpackArchive(
+            archivePath, into,
+            [&progress](std::int64_t n, std::int64_t total) { progress.update(n, total); },
+            [&made, &options](const fs::path& folder) {
+                made = shownResult(folder);
+                // On a line of its own, after any progress line.
+                archive::host::setInterruptNote(std::string(options.showProgress ? "\n" : "") +
+                                                kProgramName +
+                                                ": unpack interrupted, leaving the incomplete "
+                                                "folder " +
+                                                made + "\n");
+            });
+    } catch (const std::exception& error) {
+        archive::host::setInterruptNote({});
+        progress.clear();
+        if (made.empty()) {
+            throw;
+        }
+        throw std::runtime_error(describeFailure(error) +
+                                 "; the unpack stopped, leaving the incomplete folder " + made);
+    }
+    archive::host::setInterruptNote({});
     progress.clear();
-    // The path is the command's result, so scripts get it even with -q, and
-    // absolute, so that it means the same wherever they use it; it is escaped
-    // like every shown name but never cut.
-    out << archive::displayPath(fs::absolute(target).lexically_normal(), archive::kNoDisplayLimit)
-        << '\n';
+    out << shownResult(target) << '\n';
 }
 
 void runList(const fs::path& archivePath, std::ostream& out) {

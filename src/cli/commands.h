@@ -8,6 +8,8 @@
 
 namespace tessapak::cli {
 
+inline constexpr const char* kProgramName = "tessapak-cli";
+
 // A failure the tool itself detects before the engine is called; what() is
 // "<path>: <detail>", the same shape as the engine's errors.
 class CommandError : public std::runtime_error {
@@ -20,7 +22,9 @@ struct CommandOptions {
     bool showProgress = false;  // standard error is a terminal and not quiet
 };
 
-// Each command writes its results to out and throws on failure.
+// Each command writes its results to out and throws on failure. An unpack
+// that stops after making its folder names that folder in its failure, or
+// on standard error when interrupted.
 void runPack(const std::filesystem::path& folder,
              const std::optional<std::filesystem::path>& archiveArg, const CommandOptions& options,
              std::ostream& out);

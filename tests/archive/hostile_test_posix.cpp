@@ -1,6 +1,7 @@
 // Hostile trees, hostile archives and racing runs: each test is named after
 // the attack it fends off.
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "archive/archive_error.h"
 #include "archive/folder_walk.h"
@@ -317,15 +319,83 @@ TEST(HostileRace, RunsToOneOutputNeverTouchEachOthersTemporaryFile) {
     }
 }
 
-TEST(HostileRace, AReplacedArchiveKeepsOnlyItsPermissionBits) {
+TEST(HostileRace, TheArchiveIsOwnerOnlyWhileWrittenThenTakesTheOldModeOrTheUsualOne) {
     TempDir dir;
     writeFile(dir / "skin/a.txt", "abc");
-    writeFile(dir / "blue.rdb", "old");
-    ASSERT_EQ(::chmod((dir / "blue.rdb").c_str(), 06755), 0);
+    writeFile(dir / "skin/b.txt", "def");
+    const fs::path output = dir / "blue.rdb";
+    const auto [prefix, suffix] = temporaryNamePattern(output);
+    const mode_t oldMask = ::umask(027);
+    const struct {
+        std::optional<mode_t> old;
+        mode_t result;
+    } cases[] = {{06755, 0755}, {0604, 0604}, {0600, 0600}, {std::nullopt, 0640}};
+    for (const auto& c : cases) {
+        fs::remove(output);
+        if (c.old) {
+            writeFile(output, "old");
+            ASSERT_EQ(::chmod(output.c_str(), *c.old), 0);
+        }
+        std::vector<mode_t> whileWritten;
+        packFolder(dir / "skin", output, [&](std::int64_t, std::int64_t) {
+            for (const auto& entry : fs::directory_iterator(dir.path())) {
+                const std::string name = entry.path().filename().native();
+                struct stat st {};
+                if (name.starts_with(prefix) && name.ends_with(suffix) &&
+                    ::stat(entry.path().c_str(), &st) == 0) {
+                    whileWritten.push_back(st.st_mode & 07777);
+                }
+            }
+        });
+        EXPECT_EQ(whileWritten, std::vector<mode_t>(2, 0600)) << std::oct << c.result;
+        struct stat st {};
+        ASSERT_EQ(::stat(output.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.result) << std::oct << c.result;
+    }
+    ::umask(oldMask);
+}
+
+// The C library's flock, called through this one, so that a test can lock a
+// new temporary file first, as another run's clean-up does for a moment.
+std::function<void(int)> beforeLockingForWriting;
+
+}  // namespace
+}  // namespace tessapak::archive
+
+extern "C" int flock(int fd, int operation) noexcept {
+    static const auto real = reinterpret_cast<int (*)(int, int)>(::dlsym(RTLD_NEXT, "flock"));
+    if (tessapak::archive::beforeLockingForWriting &&
+        (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_WRONLY) {
+        std::exchange(tessapak::archive::beforeLockingForWriting, nullptr)(fd);
+    }
+    return real(fd, operation);
+}
+
+namespace tessapak::archive {
+namespace {
+
+TEST(HostileRace, ANewTemporaryFileLockedByAnotherProcessIsNotUsed) {
+    TempDir dir;
+    writeFile(dir / "skin/a.txt", "abc");
+    int held = -1;
+    beforeLockingForWriting = [&held](int fd) {
+        const fs::path path = fs::read_symlink("/proc/self/fd/" + std::to_string(fd));
+        held = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    };
     packFolder(dir / "skin", dir / "blue.rdb");
-    struct stat st {};
-    ASSERT_EQ(::stat((dir / "blue.rdb").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    ASSERT_NE(held, -1);
+    // Written unlocked, it could be taken for abandoned and removed.
+    struct stat locked {};
+    struct stat archive {};
+    ASSERT_EQ(::fstat(held, &locked), 0);
+    ASSERT_EQ(::stat((dir / "blue.rdb").c_str(), &archive), 0);
+    EXPECT_NE(locked.st_ino, archive.st_ino);
+    EXPECT_EQ(locked.st_nlink, 0u) << "the file given up is removed";
+    ArchiveReader reader(dir / "blue.rdb");
+    reader.checkData();
+    EXPECT_EQ(reader.entries().size(), 1u);
+    ::close(held);
 }
 
 }  // namespace

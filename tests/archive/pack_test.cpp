@@ -163,6 +163,22 @@ TEST_F(PackFailure, AMissingOutputFolderFailsAndCreatesNothing) {
     expectOutputUntouched();
 }
 
+// On Windows these names open a device in every folder: an archive of that
+// name could not be opened there, so none is made on any host.
+TEST_F(PackFailure, AWindowsDeviceNameIsRefusedAsTheArchiveName) {
+    for (const char* name :
+         {"nul", "NUL.rdb", "Con.rdb", "aux.tar.rdb", "com1.rdb", "LPT9 .rdb", "conin$.rdb"}) {
+        const auto e = failureOf([&] { packFolder(dir / "skin", dir / name); });
+        EXPECT_EQ(e.cause(), ErrorCause::CannotCreate) << name;
+        EXPECT_NE(std::string(e.what()).find("device name"), std::string::npos) << e.what();
+        expectOutputUntouched();
+    }
+    fs::create_directory(dir / "out");
+    for (const char* name : {"null.rdb", "com10.rdb", "console.rdb", "nul-skin.rdb"}) {
+        EXPECT_EQ(packFolder(dir / "skin", dir / "out" / name), 3) << name;
+    }
+}
+
 TEST_F(PackFailure, AFolderThatDoesNotExistIsNotPackedIntoAnEmptyArchive) {
     const auto e = failureOf([&] { packFolder(dir / "nothing", dir / "blue.rdb"); });
     EXPECT_EQ(e.cause(), ErrorCause::CannotOpen);

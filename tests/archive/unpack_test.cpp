@@ -105,14 +105,14 @@ TEST(Extraction, DataIsFoundWhereverTheOffsetsPointAndWhateverItsSize) {
     for (std::size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>(i * 7 + i / 4096);
     }
-    // Data stored out of order, one entry shared, one past the copy buffer.
-    const std::string data = "0123456789" + big;
+    // Data stored out of order, with a gap, and one entry past the copy buffer.
+    const std::string data = "0123456789" + big + "gap" + "end";
+    const auto afterBig = static_cast<std::int32_t>(10 + big.size());
     RawArchive raw;
     raw.entries = {{u"second", data, 5, 5},
                    {u"first", "", 0, 5},
-                   {u"shared", "", 5, 5},
-                   {u"big", "", 10, static_cast<std::int32_t>(big.size())},
-                   {u"after-big", "", 2, 3}};
+                   {u"after-big", "", afterBig + 3, 3},
+                   {u"big", "", 10, static_cast<std::int32_t>(big.size())}};
     writeFile(dir / "o.rdb", raw.build());
     ArchiveReader reader(dir / "o.rdb");
     reader.readDirectory();
@@ -120,8 +120,7 @@ TEST(Extraction, DataIsFoundWhereverTheOffsetsPointAndWhateverItsSize) {
     const fs::path target = reader.extractTo(dir.path());
     EXPECT_EQ(readFile(target / "first"), "01234");
     EXPECT_EQ(readFile(target / "second"), "56789");
-    EXPECT_EQ(readFile(target / "shared"), "56789");
-    EXPECT_EQ(readFile(target / "after-big"), "234");
+    EXPECT_EQ(readFile(target / "after-big"), "end");
     EXPECT_TRUE(readFile(target / "big") == big);
 }
 
@@ -316,6 +315,32 @@ TEST_F(Rejection, NegativeDataOffsetOrSize) {
     raw = twoFiles();
     raw.entries[0].dataSize = -1;
     damaged(raw.build(), ErrorCause::BadHeader);
+}
+
+// Entries sharing bytes would let a small archive unpack into a huge tree;
+// empty entries share nothing wherever they point.
+TEST_F(Rejection, DataRangesThatOverlap) {
+    const std::string data(100, 'x');
+    const struct {
+        std::vector<std::pair<std::int32_t, std::int32_t>> ranges;  // offset, size
+        const char* named;                                          // the entry blamed
+    } cases[] = {
+        {{{0, 100}, {0, 100}}, "entry 2 (b)"},
+        {{{50, 50}, {0, 51}}, "entry 1 (a)"},
+        {{{0, 10}, {20, 10}, {5, 1}}, "entry 3 (c)"},
+        {{{0, 0}, {0, 60}, {30, 0}, {60, 40}, {99, 1}}, "entry 5 (e)"},
+    };
+    for (const auto& c : cases) {
+        RawArchive raw;
+        for (std::size_t i = 0; i < c.ranges.size(); ++i) {
+            raw.entries.push_back({std::u16string(1, static_cast<char16_t>(u'a' + i)),
+                                   i == 0 ? data : "", c.ranges[i].first, c.ranges[i].second});
+        }
+        const auto e = damaged(raw.build(), ErrorCause::BadHeader);
+        EXPECT_NE(std::string(e.what()).find(std::string(c.named) + ": its data overlaps"),
+                  std::string::npos)
+            << e.what();
+    }
 }
 
 TEST_F(Rejection, DataThatPointsPastTheEnd) {

@@ -96,5 +96,38 @@ TEST(WindowsPaths, ATreePastTwoHundredSixtyCharactersUnpacksAndPacksBack) {
     EXPECT_TRUE(readFile(dir / "again.rdb") == bytes);
 }
 
+// A device opened as an archive may never answer (CON) or hide a real file
+// made through a long path prefix; a tree too deep for the host fails
+// before anything is created, not halfway.
+TEST(WindowsPaths, DeviceNamesAndTooLongPathsAreRefusedBeforeAnythingIsCreated) {
+    TempDir dir;
+    for (const char* name : {"con.rdb", "NUL", "Aux.rdb", "com1.rdb"}) {
+        try {
+            ArchiveReader reader(dir / name);
+            ADD_FAILURE() << name << " opened";
+        } catch (const ArchiveError& e) {
+            EXPECT_EQ(e.cause(), ErrorCause::CannotOpen) << name;
+            EXPECT_NE(std::string(e.what()).find("device name"), std::string::npos) << e.what();
+        }
+    }
+    RawArchive raw;
+    std::u16string deep;
+    while (deep.size() < 33000) {
+        deep += u"level\\";
+    }
+    raw.entries.emplace_back(u"first.txt", "1");
+    raw.entries.emplace_back(deep + u"last.txt", "2");
+    writeFile(dir / "deep.rdb", raw.build());
+    fs::create_directory(dir / "out");
+    try {
+        unpackArchive(dir / "deep.rdb", dir / "out");
+        ADD_FAILURE() << "unpacked";
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::LimitExceeded);
+        EXPECT_NE(std::string(e.what()).find("entry 2"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
 }  // namespace
 }  // namespace tessapak::archive

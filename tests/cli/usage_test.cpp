@@ -81,6 +81,9 @@ TEST(CliUsage, BadCommandLinesExitWithTwoAndOneLineOfExplanation) {
         EXPECT_EQ(result.out, "") << shown;
     }
     EXPECT_EQ(snapshot(temp.work()), before) << "a usage error must not touch the disk";
+    // A mistyped command is named, so that the user sees which word was wrong.
+    EXPECT_NE(runCli({"-q", "frobnicate", "skin"}, temp.work()).err.find("\"frobnicate\""),
+              std::string::npos);
 }
 
 TEST(CliUsage, QuietFlagIsAcceptedBeforeAndAfterTheCommand) {

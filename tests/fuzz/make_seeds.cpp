@@ -14,6 +14,9 @@ namespace {
 struct Entry {
     std::u16string name;
     std::string data;
+    // Where the entry points, when not at its own data (negative: there).
+    std::int64_t offset = -1;
+    std::int64_t size = -1;
 };
 
 void putWord(std::string& out, std::uint32_t value) {
@@ -34,9 +37,11 @@ std::string archive(const std::vector<Entry>& entries,
             directory.push_back(static_cast<char>(unit >> 8));
         }
         directory.append(2, '\0');
-        putWord(directory, static_cast<std::uint32_t>(data.size()));
+        putWord(directory, static_cast<std::uint32_t>(
+                               e.offset < 0 ? static_cast<std::int64_t>(data.size()) : e.offset));
         putWord(directory, 0);
-        putWord(directory, static_cast<std::uint32_t>(e.data.size()));
+        putWord(directory, static_cast<std::uint32_t>(
+                               e.size < 0 ? static_cast<std::int64_t>(e.data.size()) : e.size));
         putWord(directory, 0);
         data += e.data;
     }
@@ -67,6 +72,11 @@ int main(int argc, char** argv) {
         {"chinese.rdb", archive({{u"皮肤\\按钮.png", "\x89PNG"}, {u"主窗口.xml", "<x/>"}})},
         {"lowercase-magic.rdb", archive({{u"a", "1"}}, "531e98204f8542f0")},
         {"directory-after-a-gap.rdb", archive({{u"x\\y", "z"}}, "531E98204F8542F0", "gap!")},
+        // Ranges that share bytes, which a reader must refuse.
+        {"shared-range.rdb",
+         archive({{u"one", "shared bytes"}, {u"two", "", 0, 12}, {u"three", "", 0, 12}})},
+        {"overlapping-ranges.rdb",
+         archive({{u"a", "0123456789"}, {u"b", "", 4, 6}, {u"c", "", 9, 0}, {u"d", "", 3, 1}})},
     };
     for (const auto& [name, bytes] : seeds) {
         std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
