@@ -122,6 +122,20 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
         {{u"\u00C4b\\x", u"\u00E4B\\y"}, true, false},  // Latin-1
         {{u"\uFF21", u"\uFF41"}, true, false},          // full-width A and a
         {{u"\u0416.png", u"\u0436.png"}, true, false},  // Cyrillic
+        // Windows upper-cases the whole Basic Multilingual Plane.
+        {{u"m\u01CE.png", u"M\u01CD.png"}, true, false},  // pinyin tone letters
+        {{u"\u1EA1.png", u"\u1EA0.png"}, true, false},    // Vietnamese
+        {{u"\u0491.png", u"\u0490.png"}, true, false},    // Ukrainian
+        {{u"\u04D9.png", u"\u04D8.png"}, true, false},    // Kazakh
+        {{u"\u0561.png", u"\u0531.png"}, true, false},    // Armenian
+        {{u"\u2170.png", u"\u2160.png"}, true, false},    // Roman numerals
+        {{u"\u24D0.png", u"\u24B6.png"}, true, false},    // circled letters
+        {{u"\u1F00.png", u"\u1F08.png"}, true, false},    // polytonic Greek
+        // But only a letter and its own capital: dotless i, long s and final
+        // sigma keep their names beside I, S and sigma; nothing past U+FFFF folds.
+        {{u"\u0131.png", u"\u0130.png", u"I.png", u"i.png"}, true, false},
+        {{u"\u0131.png", u"\u0130.png", u"I.png"}, false, false},
+        {{u"\u017F", u"S", u"\u03C2", u"\u03A3", u"\U00010428", u"\U00010400"}, false, false},
         {{u"皮肤\\a", u"皮肤\\A"}, true, false},
         {{u"a", u"a\\b"}, true, true},
         {{u"a\\b", u"a"}, true, true},
