@@ -146,6 +146,13 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
         {{u"img\\a.png", u"img\\b.png", u"img\\B.png"}, true, false},
         {{u"img\\a.png", u"img\\b.png", u"img"}, true, true},
         {{u"img\\a.png", u"img\\a.png\\x"}, true, true},
+        // Below a deep name that other names branch off.
+        {{u"a\\b\\c\\d.png", u"a\\b\\C\\e.png"}, true, false},
+        {{u"a\\b\\c\\d.png", u"a\\b\\x.png", u"a\\b\\c\\d.png", u"a\\B"}, true, false},
+        {{u"a\\b\\c\\d.png", u"a\\b\\x.png", u"a\\b\\c"}, true, true},
+        {{u"a\\b\\c\\d.png", u"a\\b"}, true, true},
+        {{u"a\\b\\c", u"a\\b\\c\\d"}, true, true},
+        {{u"a\\b\\c\\d.png", u"a\\b\\x.png", u"a\\b\\c\\e.png", u"a\\y"}, false, false},
     };
     for (const auto& c : cases) {
         for (const NameRules rules : {NameRules::Windows, NameRules::Posix}) {
@@ -177,6 +184,8 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
     EXPECT_EQ(finder.add(u"Img\\a.png"), "");
     EXPECT_NE(finder.add(u"img\\b.png").find("\"Img\""), std::string::npos)
         << "the message names the earlier spelling";
+    EXPECT_EQ(finder.add(u"Img\\Sub\\Deep\\a.png"), "");
+    EXPECT_NE(finder.add(u"Img\\sub\\b.png").find("\"Img/Sub\""), std::string::npos);
 }
 
 TEST(Utf8, MalformedSequencesAreRejected) {
