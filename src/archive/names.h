@@ -34,6 +34,11 @@ NameRules hostNameRules();
 // LPT0-LPT9, CONIN$, CONOUT$, with or without an extension, in any case).
 std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedName);
 
+// Length of a safe name's longest folder or file name on this host: UTF-16
+// units on Windows, UTF-8 bytes elsewhere. Builds no path, so that a name of
+// millions of folders costs no memory beyond itself.
+std::size_t longestHostComponent(std::u16string_view storedName);
+
 // Why a stored name is unsafe, in English, or an empty string when it is safe.
 std::string unsafeNameReason(const std::u16string& storedName, NameRules rules = hostNameRules());
 
@@ -51,12 +56,15 @@ class NameClashFinder {
     std::string add(const std::u16string& storedName);
 
   private:
-    // One file or folder name; its spelling is a slice of spellings_.
+    // A file or folder name, or a run of folders down to one (a chain)
+    // where no other name has branched off yet; its spelling is a slice of
+    // spellings_, with "\\" between the names of a chain. A node is keyed by
+    // its parent and its first name.
     struct Node {
         std::uint32_t start;
         std::uint32_t parent;
         std::uint32_t length : 31;
-        std::uint32_t isFile : 1;
+        std::uint32_t isFile : 1;  // of the chain's last name
     };
     // Open addressing over node numbers, with each node's hash kept beside
     // it so that a probe reads no name. Written by hand: std::unordered_set
@@ -67,14 +75,18 @@ class NameClashFinder {
         std::uint32_t node;
         std::uint32_t hash;
     };
-    std::uint32_t hashOf(std::uint32_t parent, std::u16string_view spelling) const;
-    bool sameSibling(std::uint32_t a, std::uint32_t b) const;
-    // The node already there with the new node's parent and folded
-    // spelling, or the new node itself once it has been put in.
-    std::uint32_t findOrInsert(std::uint32_t node, std::uint32_t hash);
+    std::uint32_t hashOf(std::uint32_t parent, std::u16string_view component) const;
+    bool sameComponent(std::u16string_view a, std::u16string_view b) const;
+    // The slot of the node with this parent and first name, or the empty
+    // slot where it would go.
+    std::size_t findSlot(std::uint32_t parent, std::u16string_view component,
+                         std::uint32_t hash) const;
+    void insert(std::uint32_t node, std::uint32_t hash);
     void grow();
+    std::uint32_t addNode(std::u16string_view spelling, std::uint32_t parent, bool isFile);
     std::u16string_view spellingOf(std::uint32_t node) const;
-    std::u16string pathOf(std::uint32_t node) const;
+    // The path down to the first length units of a node's spelling.
+    std::u16string pathOf(std::uint32_t node, std::size_t length) const;
 
     NameRules rules_;
     std::vector<Node> nodes_;

@@ -31,13 +31,8 @@ std::string entryLabel(std::size_t index, const std::u16string& name) {
 // Folders are made relative to their parent, so only one component's length
 // is bounded by the host; a name past it would fail halfway through a run,
 // after other files were written, so it is refused with the other checks.
-bool fitsHostLimits(const fs::path& relative) {
-    for (const fs::path& part : relative) {
-        if (part.native().size() > host::kNameLimit) {
-            return false;
-        }
-    }
-    return true;
+bool fitsHostLimits(const std::u16string& storedName) {
+    return longestHostComponent(storedName) <= host::kNameLimit;
 }
 
 // The directory, read in bounded chunks: what it costs follows the bytes
@@ -132,14 +127,22 @@ std::size_t firstFileAlsoAFolder(const std::vector<RdbEntry>& entries) {
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(),
               [&](std::uint32_t a, std::uint32_t b) { return entries[a].Name < entries[b].Name; });
-    std::u16string asFolder;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        asFolder = entries[i].Name;
-        asFolder += u'\\';
-        const auto below = std::lower_bound(
-            order.begin(), order.end(), asFolder,
-            [&](std::uint32_t k, const std::u16string& key) { return entries[k].Name < key; });
-        if (below != order.end() && entries[*below].Name.starts_with(asFolder)) {
+        // Compared with the name plus "\\" without copying it: one name may
+        // be most of a large directory.
+        const std::u16string_view folder = entries[i].Name;
+        const auto belowFolder = [&](std::uint32_t k) {
+            const std::u16string_view name = entries[k].Name;
+            return name.size() > folder.size() && name.starts_with(folder) &&
+                   name[folder.size()] == u'\\';
+        };
+        const auto below = std::partition_point(order.begin(), order.end(), [&](std::uint32_t k) {
+            const std::u16string_view name = entries[k].Name;
+            const int sign = name.substr(0, folder.size()).compare(folder);
+            return sign != 0 ? sign < 0
+                             : name.size() <= folder.size() || name[folder.size()] < u'\\';
+        });
+        if (below != order.end() && belowFolder(*below)) {
             return i;
         }
     }
@@ -402,7 +405,7 @@ void ArchiveReader::readDirectory() {
             damaged(ErrorCause::ArchiveTruncated, path,
                     entryLabel(i, entry.Name) + ": the data reaches past the end of the file");
         }
-        if (!fitsHostLimits(*hostPathFor(entry.Name))) {
+        if (!fitsHostLimits(entry.Name)) {
             throw ArchiveError(
                 ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
                 entryLabel(i, entry.Name) + ": the name is too long for a file on this system");

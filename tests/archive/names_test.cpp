@@ -122,6 +122,20 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
         {{u"\u00C4b\\x", u"\u00E4B\\y"}, true, false},  // Latin-1
         {{u"\uFF21", u"\uFF41"}, true, false},          // full-width A and a
         {{u"\u0416.png", u"\u0436.png"}, true, false},  // Cyrillic
+        // Windows upper-cases the whole Basic Multilingual Plane.
+        {{u"m\u01CE.png", u"M\u01CD.png"}, true, false},  // pinyin tone letters
+        {{u"\u1EA1.png", u"\u1EA0.png"}, true, false},    // Vietnamese
+        {{u"\u0491.png", u"\u0490.png"}, true, false},    // Ukrainian
+        {{u"\u04D9.png", u"\u04D8.png"}, true, false},    // Kazakh
+        {{u"\u0561.png", u"\u0531.png"}, true, false},    // Armenian
+        {{u"\u2170.png", u"\u2160.png"}, true, false},    // Roman numerals
+        {{u"\u24D0.png", u"\u24B6.png"}, true, false},    // circled letters
+        {{u"\u1F00.png", u"\u1F08.png"}, true, false},    // polytonic Greek
+        // But only a letter and its own capital: dotless i, long s and final
+        // sigma keep their names beside I, S and sigma; nothing past U+FFFF folds.
+        {{u"\u0131.png", u"\u0130.png", u"I.png", u"i.png"}, true, false},
+        {{u"\u0131.png", u"\u0130.png", u"I.png"}, false, false},
+        {{u"\u017F", u"S", u"\u03C2", u"\u03A3", u"\U00010428", u"\U00010400"}, false, false},
         {{u"皮肤\\a", u"皮肤\\A"}, true, false},
         {{u"a", u"a\\b"}, true, true},
         {{u"a\\b", u"a"}, true, true},
@@ -132,6 +146,13 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
         {{u"img\\a.png", u"img\\b.png", u"img\\B.png"}, true, false},
         {{u"img\\a.png", u"img\\b.png", u"img"}, true, true},
         {{u"img\\a.png", u"img\\a.png\\x"}, true, true},
+        // Below a deep name that other names branch off.
+        {{u"a\\b\\c\\d.png", u"a\\b\\C\\e.png"}, true, false},
+        {{u"a\\b\\c\\d.png", u"a\\b\\x.png", u"a\\b\\c\\d.png", u"a\\B"}, true, false},
+        {{u"a\\b\\c\\d.png", u"a\\b\\x.png", u"a\\b\\c"}, true, true},
+        {{u"a\\b\\c\\d.png", u"a\\b"}, true, true},
+        {{u"a\\b\\c", u"a\\b\\c\\d"}, true, true},
+        {{u"a\\b\\c\\d.png", u"a\\b\\x.png", u"a\\b\\c\\e.png", u"a\\y"}, false, false},
     };
     for (const auto& c : cases) {
         for (const NameRules rules : {NameRules::Windows, NameRules::Posix}) {
@@ -163,6 +184,8 @@ TEST(NameClashes, NamesThatOneFolderCannotHoldSideBySideAreFound) {
     EXPECT_EQ(finder.add(u"Img\\a.png"), "");
     EXPECT_NE(finder.add(u"img\\b.png").find("\"Img\""), std::string::npos)
         << "the message names the earlier spelling";
+    EXPECT_EQ(finder.add(u"Img\\Sub\\Deep\\a.png"), "");
+    EXPECT_NE(finder.add(u"Img\\sub\\b.png").find("\"Img/Sub\""), std::string::npos);
 }
 
 TEST(Utf8, MalformedSequencesAreRejected) {

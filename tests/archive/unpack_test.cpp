@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "archive/archive_error.h"
+#include "archive/names.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"
 
@@ -382,6 +383,12 @@ TEST_F(Rejection, ANameTooLongForTheHostFileSystem) {
     longName.append(256, u'n');
     raw.entries.emplace_back(longName, "x");
     rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
+    if (hostNameRules() == NameRules::Posix) {
+        // 86 units, but 258 bytes of UTF-8.
+        raw = twoFiles();
+        raw.entries.emplace_back(u"img\\" + std::u16string(86, u'皮'), "x");
+        rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
+    }
 }
 
 TEST_F(Rejection, ANameUsedForAFileAndAFolder) {
@@ -389,6 +396,9 @@ TEST_F(Rejection, ANameUsedForAFileAndAFolder) {
     raw.entries = {{u"img", "a file"}, {u"img\\b.png", "hi"}};
     damaged(raw.build(), ErrorCause::UnsafeName);
     raw.entries = {{u"img\\b.png", "hi"}, {u"img", "a file"}};
+    damaged(raw.build(), ErrorCause::UnsafeName);
+    // "img!x" sorts between "img" and the names below "img\\".
+    raw.entries = {{u"img!x", "x"}, {u"img\\b.png", "hi"}, {u"img", "a file"}};
     damaged(raw.build(), ErrorCause::UnsafeName);
 }
 
