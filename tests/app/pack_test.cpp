@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QTest>
 
+#include "support/archive_writer.h"
 #include "window_fixture.h"
 
 namespace tessapak::app::testing {
@@ -10,23 +11,7 @@ using platform::MessageIcon;
 
 // The 105 bytes of the format's worked example.
 QByteArray exampleArchive() {
-    QByteArray bytes("531E98204F8542F0");
-    const auto word = [&bytes](quint32 value) {
-        for (int i = 0; i < 4; ++i) {
-            bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
-        }
-    };
-    const auto name = [&bytes](const char* text) {
-        for (const char* c = text; *c != 0; ++c) {
-            bytes.append(*c).append('\0');
-        }
-        bytes.append('\0').append('\0');
-    };
-    word(2), word(36), word(0), word(64), word(0);
-    name("a.txt"), word(0), word(0), word(3), word(0);
-    name("img\\b.png"), word(3), word(0), word(2), word(0);
-    bytes.append("abchi");
-    return bytes;
+    return QByteArray::fromStdString(::tessapak::testing::exampleArchive().bytes());
 }
 
 class PackFromTheWindow : public WindowTest {

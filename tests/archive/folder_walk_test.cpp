@@ -13,12 +13,15 @@
 #include "archive/folder_walk.h"
 #include "archive/pack.h"
 #include "archive_test_support.h"
+#ifndef _WIN32
+#include "unprivileged_posix.h"
+#endif
 
 namespace tessapak::archive {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::writeFile;
 
 std::vector<std::u16string> walk(const fs::path& root, const std::vector<fs::path>& excluded = {}) {
@@ -30,7 +33,7 @@ std::vector<std::u16string> walk(const fs::path& root, const std::vector<fs::pat
 }
 
 TEST(WalkOrder, FilesComeFirstThenEachSubfolderWalkedCompletely) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "a.txt", "");
     writeFile(dir / "img/b.png", "");
     writeFile(dir / "img/hover/c.png", "");
@@ -44,7 +47,7 @@ TEST(WalkOrder, FilesComeFirstThenEachSubfolderWalkedCompletely) {
 
 #ifndef _WIN32  // needs names that differ only in letter case
 TEST(WalkOrder, NamesAreOrderedByUpperCasedCodeUnitsWhateverTheFileSystemSays) {
-    TempDir dir;
+    TempFolder dir;
     // Created out of order; "_" (0x5F) sorts after upper-case letters but
     // before lower-case ones, so only the upper-cased order puts it last.
     for (const char* name : {"_x.txt", "皮肤.png", "b.txt", "B2.txt", "a.txt", "A.txt", "é.txt",
@@ -58,7 +61,7 @@ TEST(WalkOrder, NamesAreOrderedByUpperCasedCodeUnitsWhateverTheFileSystemSays) {
 #endif
 
 TEST(WalkOrder, SubfoldersFollowTheSameOrder) {
-    TempDir dir;
+    TempFolder dir;
     for (const char* folder : {"zeta", "Alpha", "beta", "_under"}) {
         writeFile(dir / folder / "f", "");
     }
@@ -67,7 +70,7 @@ TEST(WalkOrder, SubfoldersFollowTheSameOrder) {
 }
 
 TEST(WalkSums, DirectoryTotalGrowsByTwiceTheNameLengthPlus18) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "a.txt", "abc");
     PackList list;
     ListFiles(dir.path(), list);
@@ -84,7 +87,7 @@ TEST(WalkSums, DirectoryTotalGrowsByTwiceTheNameLengthPlus18) {
 }
 
 TEST(WalkSums, ATrailingSeparatorOnTheFolderChangesNothingButTheCount) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "a.txt", "abc");
     writeFile(dir / "img/b.png", "hi");
     PackList plain;
@@ -99,7 +102,7 @@ TEST(WalkSums, ATrailingSeparatorOnTheFolderChangesNothingButTheCount) {
 }
 
 TEST(WalkContents, HiddenFilesAndFoldersAreListed) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / ".hidden", "x");
     writeFile(dir / ".config/settings", "y");
     EXPECT_EQ(walk(dir.path()), (std::vector<std::u16string>{u".hidden", u".config\\settings"}));
@@ -107,7 +110,7 @@ TEST(WalkContents, HiddenFilesAndFoldersAreListed) {
 
 #ifndef _WIN32  // no FIFOs on Windows
 TEST(WalkContents, FifosAndDevicesAreSkipped) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "a.txt", "");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     fs::create_symlink("/dev/null", dir / "null");
@@ -116,7 +119,7 @@ TEST(WalkContents, FifosAndDevicesAreSkipped) {
 #endif
 
 TEST(WalkContents, EmptyFoldersAddNothing) {
-    TempDir dir;
+    TempFolder dir;
     fs::create_directories(dir / "a/b/c");
     fs::create_directories(dir / "d");
     PackList list;
@@ -126,7 +129,7 @@ TEST(WalkContents, EmptyFoldersAddNothing) {
 }
 
 TEST(WalkContents, AFolderThatDoesNotExistContributesNothing) {
-    TempDir dir;
+    TempFolder dir;
     PackList list;
     ListFiles(dir / "missing", list);
     EXPECT_EQ(list.FileCount, 0);
@@ -134,7 +137,7 @@ TEST(WalkContents, AFolderThatDoesNotExistContributesNothing) {
 
 #ifndef _WIN32  // symbolic links need privileges on Windows
 TEST(WalkLinks, LinksToFilesAndFoldersAreWalkedLikeTheirTargets) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "elsewhere/e.txt", "12345");
     writeFile(dir / "root/a.txt", "");
     fs::create_directory_symlink(dir / "elsewhere", dir / "root/linked");
@@ -150,7 +153,7 @@ TEST(WalkLinks, LinksToFilesAndFoldersAreWalkedLikeTheirTargets) {
 
 #ifndef _WIN32  // symbolic links need privileges on Windows
 TEST(WalkLinks, ALinkBackUpTheTreeIsNotFollowedForever) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "root/a.txt", "");
     writeFile(dir / "root/sub/b.txt", "");
     fs::create_directory_symlink("..", dir / "root/sub/up");
@@ -160,7 +163,7 @@ TEST(WalkLinks, ALinkBackUpTheTreeIsNotFollowedForever) {
 #endif
 
 TEST(WalkExclusions, TheOutputArchiveAndItsTemporaryFileAreLeftOut) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "a.txt", "");
     writeFile(dir / "blue.rdb", "old archive");
     writeFile(temporaryPathFor(dir / "blue.rdb"), "stale");
@@ -175,7 +178,7 @@ TEST(WalkFailures, AFolderThatCannotBeOpenedEndsTheWalkInsteadOfBeingLeftOut) {
 #ifdef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own while reporting";
 #endif
-    TempDir dir;
+    TempFolder dir;
     fs::path deep = dir / "root";
     for (int i = 0; i < 20; ++i) {
         deep /= std::string("d").append(std::to_string(i));
@@ -206,21 +209,20 @@ TEST(WalkFailures, AFolderThatCannotBeOpenedEndsTheWalkInsteadOfBeingLeftOut) {
 
 #ifndef _WIN32  // permission bits are POSIX
 TEST(WalkFailures, AFolderThatCannotBeListedEndsTheWalk) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind root";
-    }
-    TempDir dir;
-    writeFile(dir / "root/locked/f", "");
-    fs::permissions(dir / "root/locked", fs::perms::none);
-    PackList list;
-    EXPECT_THROW(ListFiles(dir / "root", list), ArchiveError);
-    fs::permissions(dir / "root/locked", fs::perms::owner_all);
+    testing::runUnprivileged([] {
+        TempFolder dir;
+        writeFile(dir / "root/locked/f", "");
+        fs::permissions(dir / "root/locked", fs::perms::none);
+        PackList list;
+        EXPECT_THROW(ListFiles(dir / "root", list), ArchiveError);
+        fs::permissions(dir / "root/locked", fs::perms::owner_all);
+    });
 }
 #endif
 
 #ifndef _WIN32  // names Windows cannot hold
 TEST(WalkNames, AFileNameWithABackslashEndsTheWalkNamingTheFile) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "img/a\\b.png", "");
     PackList list;
     try {
@@ -236,7 +238,7 @@ TEST(WalkNames, AFileNameWithABackslashEndsTheWalkNamingTheFile) {
 
 #ifndef _WIN32  // names Windows cannot hold
 TEST(WalkNames, BytesThatAreNotUtf8EndTheWalkEvenInAFolderName) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "ok.txt", "");
     fs::create_directory(dir / "empty\xFF");  // holds nothing, so stores nothing
     writeFile(dir / "bad\xFE" / "inner.png", "");
@@ -254,7 +256,7 @@ TEST(WalkNames, BytesThatAreNotUtf8EndTheWalkEvenInAFolderName) {
 
 #ifndef _WIN32  // names Windows cannot hold
 TEST(WalkNames, ANameNoUnpackerWouldAcceptIsRefused) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "a:b.txt", "");
     PackList list;
     EXPECT_THROW(ListFiles(dir.path(), list), ArchiveError);

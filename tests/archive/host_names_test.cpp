@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::RawArchive;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::writeFile;
 
 struct TreeCase {
@@ -39,7 +39,7 @@ TEST(HostNames, APackRefusesWhatWindowsCannotHoldOnEveryHostAndKeepsTheOldArchiv
         {{"Img/a.png", "img/b.png"}, "b.png"},
     };
     for (const auto& c : cases) {
-        TempDir dir;
+        TempFolder dir;
         for (const auto& file : c.files) {
             writeFile(dir / "skin" / file, "x");
         }
@@ -61,12 +61,12 @@ TEST(HostNames, AnUnpackRefusesThemOnWindowsBeforeCreatingAnythingAndKeepsThemOn
         {u"Ok.txt", u"ok.txt"},       {u"IMG\\a.png", u"img\\b.png"},
     };
     for (const auto& names : cases) {
-        TempDir dir;
+        TempFolder dir;
         RawArchive raw;
         for (const auto& name : names) {
             raw.entries.emplace_back(name, "x");
         }
-        writeFile(dir / "skin.rdb", raw.build());
+        writeFile(dir / "skin.rdb", raw.bytes());
         fs::create_directory(dir / "out");
         const std::string label = displayName(names[1]);
         if (hostNameRules() == NameRules::Windows) {

@@ -19,6 +19,7 @@
 #include "archive/pack.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"
+#include "unprivileged_posix.h"
 
 namespace tessapak::archive {
 namespace {
@@ -27,7 +28,7 @@ namespace fs = std::filesystem;
 using testing::folderNames;
 using testing::RawArchive;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::writeFile;
 
 std::optional<ArchiveError> errorOf(const std::function<void()>& action) {
@@ -96,39 +97,39 @@ TEST(HostileTree, ARootThatCannotBeOpenedOrListedEndsThePackAndKeepsTheOldArchiv
 #ifdef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own while reporting";
 #endif
-    TempDir dir;
-    writeFile(dir / "skin/a.txt", "abc");
-    writeFile(dir / "good.rdb", "the good archive");
-    struct Case {
-        const char* what;
-        std::function<void()> lock;
-        std::function<void()> unlock;
-    };
-    std::optional<DescriptorLimit> limit;
-    std::vector<Case> cases = {
-        {"no descriptor left to open it", [&] { limit.emplace(openDescriptors() - 1); },
-         [&] { limit.reset(); }},
-    };
-    if (::geteuid() != 0) {  // permissions do not bind root
-        cases.push_back({"searchable but not readable (311)",
-                         [&] { fs::permissions(dir / "skin", fs::perms(0311)); },
-                         [&] { fs::permissions(dir / "skin", fs::perms::owner_all); }});
-    }
-    for (const Case& c : cases) {
-        c.lock();
-        const auto error = errorOf([&] { packFolder(dir / "skin", dir / "good.rdb"); });
-        c.unlock();
-        ASSERT_TRUE(error.has_value()) << c.what;
-        EXPECT_EQ(error->cause(), ErrorCause::CannotOpen) << c.what;
-        EXPECT_EQ(error->path(), dir / "skin") << c.what;
-        EXPECT_EQ(readFile(dir / "good.rdb"), "the good archive") << c.what;
-        EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"good.rdb", "skin"}));
-    }
+    testing::runUnprivileged([] {
+        TempFolder dir;
+        writeFile(dir / "skin/a.txt", "abc");
+        writeFile(dir / "good.rdb", "the good archive");
+        struct Case {
+            const char* what;
+            std::function<void()> lock;
+            std::function<void()> unlock;
+        };
+        std::optional<DescriptorLimit> limit;
+        const std::vector<Case> cases = {
+            {"no descriptor left to open it", [&] { limit.emplace(openDescriptors() - 1); },
+             [&] { limit.reset(); }},
+            {"searchable but not readable (311)",
+             [&] { fs::permissions(dir / "skin", fs::perms(0311)); },
+             [&] { fs::permissions(dir / "skin", fs::perms::owner_all); }},
+        };
+        for (const Case& c : cases) {
+            c.lock();
+            const auto error = errorOf([&] { packFolder(dir / "skin", dir / "good.rdb"); });
+            c.unlock();
+            ASSERT_TRUE(error.has_value()) << c.what;
+            EXPECT_EQ(error->cause(), ErrorCause::CannotOpen) << c.what;
+            EXPECT_EQ(error->path(), dir / "skin") << c.what;
+            EXPECT_EQ(readFile(dir / "good.rdb"), "the good archive") << c.what;
+            EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"good.rdb", "skin"}));
+        }
+    });
 }
 
 TEST(HostileTree, FoldersLinkedTwiceAtEveryLevelAreRefusedNamingBothPaths) {
     // 33 levels, each with two links to the next: walked naively, 2^33 folders.
-    TempDir dir;
+    TempFolder dir;
     for (int level = 0; level < 33; ++level) {
         const fs::path folder = dir / ("level" + std::to_string(level));
         writeFile(folder / "f.txt", "f");
@@ -154,7 +155,7 @@ TEST(HostileTree, FoldersLinkedTwiceAtEveryLevelAreRefusedNamingBothPaths) {
 }
 
 TEST(HostileTree, AWalkStopsAtTheTwoGibibyteLimitInsteadOfListingOn) {
-    TempDir dir;
+    TempFolder dir;
     // Sparse files: three times 1 GiB that take no disk space.
     for (const char* name : {"skin/a.bin", "skin/b.bin", "skin/c.bin"}) {
         writeFile(dir / name, "");
@@ -170,7 +171,7 @@ TEST(HostileTree, AWalkStopsAtTheTwoGibibyteLimitInsteadOfListingOn) {
 }
 
 TEST(HostileTree, TwoThousandLevelsPackAndUnpackWithFewDescriptors) {
-    TempDir dir;
+    TempFolder dir;
     constexpr int kLevels = 2000;
     // "level0000/level0001/..." is 20,000 bytes: past the host's path limit,
     // so the tree is made relative to open folders.
@@ -214,7 +215,7 @@ TEST(HostileTree, TwoThousandLevelsPackAndUnpackWithFewDescriptors) {
 }
 
 TEST(HostileArchive, ReadingCostsTheDirectorysBytesNotItsStoredCountsOrNameSquares) {
-    TempDir dir;
+    TempFolder dir;
     // One name "a\a\...\a" of 31,999 units: every folder prefix of it
     // recorded would take 500 MB.
     RawArchive deep;
@@ -223,12 +224,12 @@ TEST(HostileArchive, ReadingCostsTheDirectorysBytesNotItsStoredCountsOrNameSquar
         name += u"\\a";
     }
     deep.entries.emplace_back(name, "x");
-    writeFile(dir / "deep.rdb", deep.build());
+    writeFile(dir / "deep.rdb", deep.bytes());
     // A sparse 2 GiB file whose header claims 119 M entries.
     RawArchive claims;
     claims.entryCount = 119'000'000;
     claims.dirSize = 2'145'000'000;
-    writeFile(dir / "sparse.rdb", claims.build());
+    writeFile(dir / "sparse.rdb", claims.bytes());
     fs::resize_file(dir / "sparse.rdb", 2'147'000'000);
 
     const long before = peakResidentKiB();
@@ -252,10 +253,10 @@ TEST(HostileRace, AFolderSwappedForALinkDuringUnpackRedirectsNothing) {
     // Another process with write access swaps a folder the run has made for
     // a link to elsewhere; nothing may land there.
     for (const char* swapped : {"", "img"}) {
-        TempDir dir;
+        TempFolder dir;
         RawArchive raw;
         raw.entries = {{u"img\\a.png", "a"}, {u"img\\b.png", "b"}, {u"c.txt", "c"}};
-        writeFile(dir / "blue.rdb", raw.build());
+        writeFile(dir / "blue.rdb", raw.bytes());
         fs::create_directory(dir / "out");
         fs::create_directory(dir / "elsewhere");
         const fs::path target = dir / "out/blue";
@@ -272,7 +273,7 @@ TEST(HostileRace, AFolderSwappedForALinkDuringUnpackRedirectsNothing) {
 }
 
 TEST(HostileRace, RunsToOneOutputNeverTouchEachOthersTemporaryFile) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "one/a.txt", std::string(300000, '1'));
     writeFile(dir / "two/b.txt", std::string(200000, '2'));
     packFolder(dir / "one", dir / "one.rdb");
@@ -320,7 +321,7 @@ TEST(HostileRace, RunsToOneOutputNeverTouchEachOthersTemporaryFile) {
 }
 
 TEST(HostileRace, TheArchiveIsOwnerOnlyWhileWrittenThenTakesTheOldModeOrTheUsualOne) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     writeFile(dir / "skin/b.txt", "def");
     const fs::path output = dir / "blue.rdb";
@@ -375,7 +376,7 @@ namespace tessapak::archive {
 namespace {
 
 TEST(HostileRace, ANewTemporaryFileLockedByAnotherProcessIsNotUsed) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     int held = -1;
     beforeLockingForWriting = [&held](int fd) {

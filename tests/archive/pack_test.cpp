@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::folderNames;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::treeContents;
 using testing::writeFile;
 
@@ -62,7 +62,7 @@ class PackFailure : public ::testing::Test {
     }
 
     const std::string kOldArchive = "an archive from an earlier run";
-    TempDir dir;
+    TempFolder dir;
 };
 
 TEST(OutputPath, RdbIsAppendedUnlessTheNameEndsInItInAnyCase) {
@@ -75,7 +75,7 @@ TEST(OutputPath, RdbIsAppendedUnlessTheNameEndsInItInAnyCase) {
 }
 
 TEST(Packing, AnExistingLongerArchiveIsReplacedCompletely) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     writeFile(dir / "skin.rdb", std::string(10000, 'x'));
     packFolder(dir / "skin", dir / "skin.rdb");
@@ -84,7 +84,7 @@ TEST(Packing, AnExistingLongerArchiveIsReplacedCompletely) {
 }
 
 TEST(Packing, TheSameTreePackedTwiceGivesIdenticalArchives) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/z.txt", "zz");
     writeFile(dir / "skin/B/b.png", "b");
     writeFile(dir / "skin/a/c.png", "c");
@@ -97,7 +97,7 @@ TEST(Packing, TheSameTreePackedTwiceGivesIdenticalArchives) {
 }
 
 TEST(Packing, ProgressIsReportedOnceBeforeEachFile) {
-    TempDir dir;
+    TempFolder dir;
     for (int i = 0; i < 5; ++i) {
         writeFile(dir / "skin" / std::to_string(i), "x");
     }
@@ -110,7 +110,7 @@ TEST(Packing, ProgressIsReportedOnceBeforeEachFile) {
 }
 
 TEST(Packing, NothingInThePackedFolderIsCreatedOrChanged) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     writeFile(dir / "skin/img/b.png", "hi");
     const auto before = treeContents(dir / "skin");
@@ -122,7 +122,7 @@ TEST(Packing, NothingInThePackedFolderIsCreatedOrChanged) {
 }
 
 TEST(Packing, AnArchiveInsideThePackedFolderDoesNotPackItself) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     writeFile(dir / "skin/skin.rdb", "left from an earlier run");
     writeFile(temporaryPathFor(dir / "skin/skin.rdb"), "left by a crash");
@@ -138,7 +138,7 @@ TEST(Packing, AnArchiveInsideThePackedFolderDoesNotPackItself) {
 }
 
 TEST(Packing, AStaleTemporaryFileFromACrashedRunIsReplaced) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     writeFile(temporaryPathFor(dir / "skin.rdb"), std::string(50000, 's'));
     packFolder(dir / "skin", dir / "skin.rdb");
@@ -147,7 +147,7 @@ TEST(Packing, AStaleTemporaryFileFromACrashedRunIsReplaced) {
 }
 
 TEST(Packing, AnOutputNameNearTheFileNameLimitStillGetsATemporaryFile) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     const fs::path output = dir / (std::string(250, 'n') + ".rdb");
     packFolder(dir / "skin", output);
@@ -287,7 +287,7 @@ TEST(Scale, FortyThousandEntriesUnpackCompletelyAndPackBackToTheSameBytes) {
         GTEST_SKIP() << "40,000 files take many minutes where each costs a round trip to a "
                         "server (wine)";
     }
-    TempDir dir;
+    TempFolder dir;
     // Built in memory in walk order, so that packing the unpacked folder must
     // give the very same archive.
     testing::RawArchive raw;
@@ -302,7 +302,7 @@ TEST(Scale, FortyThousandEntriesUnpackCompletelyAndPackBackToTheSameBytes) {
         }
         raw.entries.push_back(testing::RawEntry(stored, i % 3 == 0 ? "" : "x"));
     }
-    const std::string archive = raw.build();
+    const std::string archive = raw.bytes();
     writeFile(dir / "many.rdb", archive);
 
     std::int64_t last = 0;

@@ -15,10 +15,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::bytes;
+using testing::exampleArchive;
 using testing::RawArchive;
 using testing::RawEntry;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::treeContents;
 using testing::writeFile;
 
@@ -38,7 +39,7 @@ std::string workedExample() {
 }
 
 TEST(WorkedExample, PackingTheFolderGivesTheDocumentedBytes) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "blue/a.txt", "abc");
     writeFile(dir / "blue/img/b.png", "hi");
     std::vector<std::pair<std::int64_t, std::int64_t>> calls;
@@ -51,10 +52,12 @@ TEST(WorkedExample, PackingTheFolderGivesTheDocumentedBytes) {
     ASSERT_EQ(archive.size(), 105u);
     EXPECT_EQ(archive, workedExample());
     EXPECT_EQ(calls, (std::vector<std::pair<std::int64_t, std::int64_t>>{{1, 2}, {2, 2}}));
+    // Every other test builds its archives with the tests' own writer.
+    EXPECT_EQ(exampleArchive().bytes(), workedExample());
 }
 
 TEST(WorkedExample, ReadingTheDocumentedBytesGivesBothFiles) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/blue.rdb", workedExample());
     fs::create_directory(dir / "out");
 
@@ -78,7 +81,7 @@ TEST(WorkedExample, ReadingTheDocumentedBytesGivesBothFiles) {
 }
 
 TEST(EmptyArchive, AFolderWithoutFilesPacksToTheBareHeader) {
-    TempDir dir;
+    TempFolder dir;
     fs::create_directories(dir / "blue/empty/deeper");
     EXPECT_EQ(packFolder(dir / "blue", dir / "blue.rdb"), 0);
 
@@ -95,7 +98,7 @@ TEST(EmptyArchive, AFolderWithoutFilesPacksToTheBareHeader) {
 }
 
 TEST(Magic, LowerCaseLettersAreAccepted) {
-    TempDir dir;
+    TempFolder dir;
     std::string archive = workedExample();
     archive.replace(0, 16, "531e98204f8542f0");
     writeFile(dir / "blue.rdb", archive);
@@ -104,7 +107,7 @@ TEST(Magic, LowerCaseLettersAreAccepted) {
 }
 
 TEST(Magic, AnyOtherChangeInTheFirstSixteenBytesRejectsTheFile) {
-    TempDir dir;
+    TempFolder dir;
     for (std::size_t i = 0; i < 16; ++i) {
         std::string archive = workedExample();
         archive[i] = static_cast<char>(archive[i] ^ 0x01);
@@ -120,7 +123,7 @@ TEST(Magic, AnyOtherChangeInTheFirstSixteenBytesRejectsTheFile) {
 }
 
 TEST(Magic, AFileShorterThanTheMagicIsNotAnArchive) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "short.rdb", "531E98204F85");
     try {
         ArchiveReader reader(dir / "short.rdb");
@@ -131,23 +134,21 @@ TEST(Magic, AFileShorterThanTheMagicIsNotAnArchive) {
 }
 
 TEST(HeaderReading, NonZeroReservedWordsAreIgnored) {
-    TempDir dir;
-    RawArchive raw;
-    raw.entries = {{u"a.txt", "abc"}, {u"img\\b.png", "hi"}};
+    TempFolder dir;
+    RawArchive raw = exampleArchive();
     raw.reserved = 0xDEADBEEF;
-    writeFile(dir / "blue.rdb", raw.build());
+    writeFile(dir / "blue.rdb", raw.bytes());
     fs::create_directory(dir / "out");
     EXPECT_EQ(treeContents(unpackArchive(dir / "blue.rdb", dir / "out")),
               (std::map<std::string, std::string>{{"a.txt", "abc"}, {"img/b.png", "hi"}}));
 }
 
 TEST(HeaderReading, ADirectoryOffsetOtherThan36IsHonoured) {
-    TempDir dir;
-    RawArchive raw;
-    raw.entries = {{u"a.txt", "abc"}, {u"img\\b.png", "hi"}};
+    TempFolder dir;
+    RawArchive raw = exampleArchive();
     raw.gap = std::string(12, '\x7F');
     raw.dirOffset = 48;
-    writeFile(dir / "blue.rdb", raw.build());
+    writeFile(dir / "blue.rdb", raw.bytes());
     fs::create_directory(dir / "out");
     EXPECT_EQ(treeContents(unpackArchive(dir / "blue.rdb", dir / "out")),
               (std::map<std::string, std::string>{{"a.txt", "abc"}, {"img/b.png", "hi"}}));

@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::treeContents;
 using testing::writeFile;
 
@@ -35,7 +35,7 @@ std::string randomBytes(std::mt19937& random, std::size_t size) {
 }
 
 TEST(RoundTrip, AGeneratedTreeComesBackFileForFile) {
-    TempDir dir;
+    TempFolder dir;
     std::mt19937 random(20240601);
     const fs::path skin = dir / u8"皮肤 blue";
     for (int folder = 0; folder < 12; ++folder) {
@@ -75,7 +75,7 @@ TEST(RoundTrip, AGeneratedTreeComesBackFileForFile) {
 }
 
 TEST(RoundTrip, AnArchiveUnpackedAndPackedAgainIsTheSameArchive) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/z.png", "z");
     writeFile(dir / "skin/Img/a.png", "a");
     writeFile(dir / "skin/img2/b.png", std::string(600000, 'b'));
@@ -93,7 +93,7 @@ long peakResidentKiB() {
 }
 
 TEST(Memory, ALargeFileIsCopiedThroughABoundedBufferBothWays) {
-    TempDir dir;
+    TempFolder dir;
     constexpr std::int64_t kSize = std::int64_t{96} << 20;
     fs::create_directory(dir / "skin");
     {

@@ -19,19 +19,14 @@ namespace tessapak::archive {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::exampleArchive;
 using testing::folderNames;
 using testing::RawArchive;
 using testing::RawEntry;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::treeContents;
 using testing::writeFile;
-
-RawArchive twoFiles() {
-    RawArchive raw;
-    raw.entries = {{u"a.txt", "abc"}, {u"img\\b.png", "hi"}};
-    return raw;
-}
 
 TEST(BaseName, IsTheFileNameCutBeforeItsLastDot) {
     EXPECT_EQ(baseNameFor("/skins/blue.rdb"), fs::path("blue"));
@@ -44,7 +39,7 @@ TEST(BaseName, IsTheFileNameCutBeforeItsLastDot) {
 }
 
 TEST(TargetFolder, TakenNamesGetTheNextNumberedSuffix) {
-    TempDir dir;
+    TempFolder dir;
     EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue");
     fs::create_directory(dir / "blue");
     EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue (1)");
@@ -55,7 +50,7 @@ TEST(TargetFolder, TakenNamesGetTheNextNumberedSuffix) {
 
 #ifndef _WIN32  // symbolic links need privileges on Windows
 TEST(TargetFolder, AFileOrDanglingLinkOfThatNameMakesItTakenToo) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "blue", "a file");
     EXPECT_EQ(chooseTargetFolder(dir.path(), "blue"), dir / "blue (1)");
     fs::create_symlink(dir / "nowhere", dir / "blue (1)");
@@ -64,16 +59,16 @@ TEST(TargetFolder, AFileOrDanglingLinkOfThatNameMakesItTakenToo) {
 #endif
 
 TEST(Extraction, EachRunCreatesANewFolderBesideTheEarlierOnes) {
-    TempDir dir;
-    writeFile(dir / "blue.rdb", twoFiles().build());
+    TempFolder dir;
+    writeFile(dir / "blue.rdb", exampleArchive().bytes());
     EXPECT_EQ(unpackArchive(dir / "blue.rdb", dir.path()), dir / "blue");
     EXPECT_EQ(unpackArchive(dir / "blue.rdb", dir.path()), dir / "blue (1)");
     EXPECT_EQ(treeContents(dir / "blue (1)"), treeContents(dir / "blue"));
 }
 
 TEST(Extraction, AnArchiveNamedWithoutADotUnpacksUnderItsWholeName) {
-    TempDir dir;
-    writeFile(dir / "skins/blue", twoFiles().build());
+    TempFolder dir;
+    writeFile(dir / "skins/blue", exampleArchive().bytes());
     fs::create_directory(dir / "out");
     EXPECT_EQ(unpackArchive(dir / "skins/blue", dir / "out"), dir / "out/blue");
     // Beside itself, the archive file takes the plain name.
@@ -81,19 +76,19 @@ TEST(Extraction, AnArchiveNamedWithoutADotUnpacksUnderItsWholeName) {
 }
 
 TEST(Extraction, TheLaterOfTwoEntriesWithTheSameNameWins) {
-    TempDir dir;
+    TempFolder dir;
     RawArchive raw;
     raw.entries = {{u"img\\a.txt", "the longer, earlier entry"}, {u"img\\a.txt", "later"}};
-    writeFile(dir / "dup.rdb", raw.build());
+    writeFile(dir / "dup.rdb", raw.bytes());
     const fs::path target = unpackArchive(dir / "dup.rdb", dir.path());
     EXPECT_EQ(readFile(target / "img/a.txt"), "later");
 }
 
 TEST(Extraction, EmptyEntriesBecomeEmptyFiles) {
-    TempDir dir;
+    TempFolder dir;
     RawArchive raw;
     raw.entries = {{u"empty", ""}, {u"img\\also-empty", ""}, {u"last", "x"}, {u"end", ""}};
-    writeFile(dir / "e.rdb", raw.build());
+    writeFile(dir / "e.rdb", raw.bytes());
     const fs::path target = unpackArchive(dir / "e.rdb", dir.path());
     EXPECT_EQ(treeContents(target),
               (std::map<std::string, std::string>{
@@ -101,7 +96,7 @@ TEST(Extraction, EmptyEntriesBecomeEmptyFiles) {
 }
 
 TEST(Extraction, DataIsFoundWhereverTheOffsetsPointAndWhateverItsSize) {
-    TempDir dir;
+    TempFolder dir;
     std::string big(3 << 20, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>(i * 7 + i / 4096);
@@ -114,7 +109,7 @@ TEST(Extraction, DataIsFoundWhereverTheOffsetsPointAndWhateverItsSize) {
                    {u"first", "", 0, 5},
                    {u"after-big", "", afterBig + 3, 3},
                    {u"big", "", 10, static_cast<std::int32_t>(big.size())}};
-    writeFile(dir / "o.rdb", raw.build());
+    writeFile(dir / "o.rdb", raw.bytes());
     ArchiveReader reader(dir / "o.rdb");
     reader.readDirectory();
     reader.checkData();
@@ -126,8 +121,8 @@ TEST(Extraction, DataIsFoundWhereverTheOffsetsPointAndWhateverItsSize) {
 }
 
 TEST(Extraction, TheArchiveIsOnlyRead) {
-    TempDir dir;
-    const std::string bytes = twoFiles().build();
+    TempFolder dir;
+    const std::string bytes = exampleArchive().bytes();
     writeFile(dir / "blue.rdb", bytes);
     const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
     fs::permissions(dir / "blue.rdb", readOnly);
@@ -139,8 +134,8 @@ TEST(Extraction, TheArchiveIsOnlyRead) {
 }
 
 TEST(Extraction, ProgressIsReportedOnceBeforeEachEntry) {
-    TempDir dir;
-    writeFile(dir / "blue.rdb", twoFiles().build());
+    TempFolder dir;
+    writeFile(dir / "blue.rdb", exampleArchive().bytes());
     std::vector<std::pair<std::int64_t, std::int64_t>> calls;
     unpackArchive(dir / "blue.rdb", dir.path(),
                   [&](std::int64_t n, std::int64_t total) { calls.emplace_back(n, total); });
@@ -151,7 +146,7 @@ TEST(Extraction, ProgressIsReportedOnceBeforeEachEntry) {
 // succeeds, then one whose archive lost its second half after the directory
 // was read.
 TEST(Extraction, WorkersReportProgressInOrderOnTheCallingThreadAndTheFirstFailureEndsTheRun) {
-    TempDir dir;
+    TempFolder dir;
     RawArchive raw;
     std::map<std::string, std::string> expected;
     for (int i = 0; i < 160; ++i) {
@@ -165,7 +160,7 @@ TEST(Extraction, WorkersReportProgressInOrderOnTheCallingThreadAndTheFirstFailur
         raw.entries.push_back(RawEntry(stored, data));
         expected[folder + "/" + name] = data;
     }
-    const std::string bytes = raw.build();
+    const std::string bytes = raw.bytes();
     writeFile(dir / "blue.rdb", bytes);
     fs::create_directory(dir / "out");
 
@@ -233,89 +228,89 @@ class Rejection : public ::testing::Test {
         return rejected(bytes, ErrorKind::DamagedArchive, cause);
     }
 
-    TempDir dir;
+    TempFolder dir;
 };
 
 TEST_F(Rejection, ANegativeEntryCount) {
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     raw.entryCount = -1;
-    damaged(raw.build(), ErrorCause::BadHeader);
+    damaged(raw.bytes(), ErrorCause::BadHeader);
     raw.entryCount = std::numeric_limits<std::int32_t>::min();
-    damaged(raw.build(), ErrorCause::BadHeader);
+    damaged(raw.bytes(), ErrorCause::BadHeader);
 }
 
 TEST_F(Rejection, ANegativeDirectoryOffsetOrSize) {
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     raw.dirOffset = -36;
-    damaged(raw.build(), ErrorCause::BadHeader);
-    raw = twoFiles();
+    damaged(raw.bytes(), ErrorCause::BadHeader);
+    raw = exampleArchive();
     raw.dirSize = -64;
-    damaged(raw.build(), ErrorCause::BadHeader);
+    damaged(raw.bytes(), ErrorCause::BadHeader);
 }
 
 TEST_F(Rejection, AHeaderCutShort) {
-    const std::string whole = twoFiles().build();
+    const std::string whole = exampleArchive().bytes();
     for (std::size_t length : {16u, 20u, 35u}) {
         damaged(whole.substr(0, length), ErrorCause::ArchiveTruncated);
     }
 }
 
 TEST_F(Rejection, ADirectoryCutShort) {
-    const std::string whole = twoFiles().build();
+    const std::string whole = exampleArchive().bytes();
     for (std::size_t length : {36u, 50u, 63u, 90u, 99u}) {
         damaged(whole.substr(0, length), ErrorCause::ArchiveTruncated);
     }
 }
 
 TEST_F(Rejection, DataCutShort) {
-    const std::string whole = twoFiles().build();
+    const std::string whole = exampleArchive().bytes();
     const auto e = damaged(whole.substr(0, whole.size() - 1), ErrorCause::ArchiveTruncated);
     EXPECT_NE(std::string(e.what()).find("img/b.png"), std::string::npos) << e.what();
 }
 
 TEST_F(Rejection, MoreEntriesThanTheDirectoryHolds) {
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     raw.entryCount = 3;
-    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+    damaged(raw.bytes(), ErrorCause::ArchiveTruncated);
     raw.entryCount = 40000;
-    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+    damaged(raw.bytes(), ErrorCause::ArchiveTruncated);
 }
 
 TEST_F(Rejection, EntriesThatRunPastTheDirectorySize) {
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     raw.dirSize = 63;
-    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+    damaged(raw.bytes(), ErrorCause::ArchiveTruncated);
 }
 
 TEST_F(Rejection, ANameWithoutTerminator) {
     RawArchive raw;
     raw.entries = {{u"abcdefghijklmnopqrstuvwxyz", "x"}};
     raw.dirSize = 40;  // ends inside the name
-    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+    damaged(raw.bytes(), ErrorCause::ArchiveTruncated);
 }
 
 TEST_F(Rejection, OffsetsWhoseSumsOverflow) {
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     raw.dirOffset = 0x7FFFFFF0;
-    damaged(raw.build(), ErrorCause::BadHeader);
+    damaged(raw.bytes(), ErrorCause::BadHeader);
 
-    raw = twoFiles();
+    raw = exampleArchive();
     raw.entries[1].dataOffset = 0x7FFFFFF0;
-    damaged(raw.build(), ErrorCause::BadHeader);
+    damaged(raw.bytes(), ErrorCause::BadHeader);
 
-    raw = twoFiles();
+    raw = exampleArchive();
     raw.entries[1].dataOffset = 1;
     raw.entries[1].dataSize = 0x7FFFFFFF;
-    damaged(raw.build(), ErrorCause::BadHeader);
+    damaged(raw.bytes(), ErrorCause::BadHeader);
 }
 
 TEST_F(Rejection, NegativeDataOffsetOrSize) {
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     raw.entries[1].dataOffset = -3;
-    damaged(raw.build(), ErrorCause::BadHeader);
-    raw = twoFiles();
+    damaged(raw.bytes(), ErrorCause::BadHeader);
+    raw = exampleArchive();
     raw.entries[0].dataSize = -1;
-    damaged(raw.build(), ErrorCause::BadHeader);
+    damaged(raw.bytes(), ErrorCause::BadHeader);
 }
 
 // Entries sharing bytes would let a small archive unpack into a huge tree;
@@ -337,7 +332,7 @@ TEST_F(Rejection, DataRangesThatOverlap) {
             raw.entries.push_back({std::u16string(1, static_cast<char16_t>(u'a' + i)),
                                    i == 0 ? data : "", c.ranges[i].first, c.ranges[i].second});
         }
-        const auto e = damaged(raw.build(), ErrorCause::BadHeader);
+        const auto e = damaged(raw.bytes(), ErrorCause::BadHeader);
         EXPECT_NE(std::string(e.what()).find(std::string(c.named) + ": its data overlaps"),
                   std::string::npos)
             << e.what();
@@ -345,9 +340,9 @@ TEST_F(Rejection, DataRangesThatOverlap) {
 }
 
 TEST_F(Rejection, DataThatPointsPastTheEnd) {
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     raw.entries[0].dataOffset = 1000;
-    damaged(raw.build(), ErrorCause::ArchiveTruncated);
+    damaged(raw.bytes(), ErrorCause::ArchiveTruncated);
 }
 
 TEST_F(Rejection, EveryUnsafeNameEvenAfterSafeEntries) {
@@ -367,9 +362,9 @@ TEST_F(Rejection, EveryUnsafeNameEvenAfterSafeEntries) {
         std::u16string{u'e', 0xD800},
     };
     for (const auto& name : unsafe) {
-        RawArchive raw = twoFiles();
+        RawArchive raw = exampleArchive();
         raw.entries.emplace_back(name, "evil");
-        damaged(raw.build(), ErrorCause::UnsafeName);
+        damaged(raw.bytes(), ErrorCause::UnsafeName);
     }
     EXPECT_FALSE(fs::exists(dir / "evil.txt"));
     EXPECT_FALSE(fs::exists(dir.path().parent_path() / "evil.txt"));
@@ -378,39 +373,39 @@ TEST_F(Rejection, EveryUnsafeNameEvenAfterSafeEntries) {
 TEST_F(Rejection, ANameTooLongForTheHostFileSystem) {
     // Only one component's length is bounded: folders are made relative to
     // their parent, so a deep path unpacks (see DeepTrees).
-    RawArchive raw = twoFiles();
+    RawArchive raw = exampleArchive();
     std::u16string longName = u"img\\";
     longName.append(256, u'n');
     raw.entries.emplace_back(longName, "x");
-    rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
+    rejected(raw.bytes(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
     if (hostNameRules() == NameRules::Posix) {
         // 86 units, but 258 bytes of UTF-8.
-        raw = twoFiles();
+        raw = exampleArchive();
         raw.entries.emplace_back(u"img\\" + std::u16string(86, u'皮'), "x");
-        rejected(raw.build(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
+        rejected(raw.bytes(), ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable);
     }
 }
 
 TEST_F(Rejection, ANameUsedForAFileAndAFolder) {
     RawArchive raw;
     raw.entries = {{u"img", "a file"}, {u"img\\b.png", "hi"}};
-    damaged(raw.build(), ErrorCause::UnsafeName);
+    damaged(raw.bytes(), ErrorCause::UnsafeName);
     raw.entries = {{u"img\\b.png", "hi"}, {u"img", "a file"}};
-    damaged(raw.build(), ErrorCause::UnsafeName);
+    damaged(raw.bytes(), ErrorCause::UnsafeName);
     // "img!x" sorts between "img" and the names below "img\\".
     raw.entries = {{u"img!x", "x"}, {u"img\\b.png", "hi"}, {u"img", "a file"}};
-    damaged(raw.build(), ErrorCause::UnsafeName);
+    damaged(raw.bytes(), ErrorCause::UnsafeName);
 }
 
 TEST_F(Rejection, AFileThatDoesNotStartWithTheMagic) {
-    std::string bytes = twoFiles().build();
+    std::string bytes = exampleArchive().bytes();
     bytes[0] = 'X';
     rejected(bytes, ErrorKind::NotAnArchive, ErrorCause::BadMagic);
     rejected("", ErrorKind::NotAnArchive, ErrorCause::BadMagic);
 }
 
 TEST(ArchiveOpening, AMissingArchiveIsReportedAndNotCreated) {
-    TempDir dir;
+    TempFolder dir;
     try {
         ArchiveReader reader(dir / "missing.rdb");
         ADD_FAILURE() << "opened";
@@ -424,7 +419,7 @@ TEST(ArchiveOpening, AMissingArchiveIsReportedAndNotCreated) {
 }
 
 TEST(ArchiveOpening, AFifoOrAFolderIsRefusedWithoutWaiting) {
-    TempDir dir;
+    TempFolder dir;
 #ifndef _WIN32  // no FIFOs on Windows
     ASSERT_EQ(::mkfifo((dir / "pipe.rdb").c_str(), 0600), 0);
     EXPECT_THROW(ArchiveReader reader(dir / "pipe.rdb"), ArchiveError);
@@ -439,8 +434,8 @@ TEST(ArchiveOpening, AFifoOrAFolderIsRefusedWithoutWaiting) {
 }
 
 TEST(ArchiveOpening, AMissingOutputFolderFailsAndCreatesNothing) {
-    TempDir dir;
-    writeFile(dir / "blue.rdb", twoFiles().build());
+    TempFolder dir;
+    writeFile(dir / "blue.rdb", exampleArchive().bytes());
     ArchiveReader reader(dir / "blue.rdb");
     reader.readDirectory();
     try {

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 using testing::folderNames;
 using testing::RawArchive;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::writeFile;
 
 void setAttributes(const fs::path& path, DWORD attributes) {
@@ -31,7 +31,7 @@ void setAttributes(const fs::path& path, DWORD attributes) {
 }
 
 TEST(WindowsWalk, HiddenAndReadOnlyEntriesArePackedSystemOnesAreNot) {
-    TempDir dir;
+    TempFolder dir;
     const fs::path skin = dir / "skin";
     for (const char* name : {"plain.txt", "hidden.txt", "readonly.txt", "system.txt",
                              "hidden folder/a.txt", "system folder/b.txt"}) {
@@ -52,7 +52,7 @@ TEST(WindowsWalk, HiddenAndReadOnlyEntriesArePackedSystemOnesAreNot) {
 }
 
 TEST(WindowsReplace, AnArchiveHeldOpenByAnotherProgramIsKeptAndTheRunFailsCleanly) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "skin/a.txt", "abc");
     writeFile(dir / "skin.rdb", "the old archive");
     const std::wstring archive = (dir / "skin.rdb").native();
@@ -78,7 +78,7 @@ TEST(WindowsReplace, AnArchiveHeldOpenByAnotherProgramIsKeptAndTheRunFailsCleanl
 }
 
 TEST(WindowsPaths, ATreePastTwoHundredSixtyCharactersUnpacksAndPacksBack) {
-    TempDir dir;
+    TempFolder dir;
     RawArchive raw;
     std::u16string deep;
     for (char16_t level = u'A'; level < u'A' + 12; ++level) {
@@ -88,7 +88,7 @@ TEST(WindowsPaths, ATreePastTwoHundredSixtyCharactersUnpacksAndPacksBack) {
     // In walk order: a folder's files before its subfolders.
     raw.entries.emplace_back(u"top.txt", "top");
     raw.entries.emplace_back(deep, "deep");
-    const std::string bytes = raw.build();
+    const std::string bytes = raw.bytes();
     writeFile(dir / "long.rdb", bytes);
     const fs::path target = unpackArchive(dir / "long.rdb", dir.path());
     ASSERT_GT((target / *hostPathFor(deep)).native().size(), 300u);
@@ -100,7 +100,7 @@ TEST(WindowsPaths, ATreePastTwoHundredSixtyCharactersUnpacksAndPacksBack) {
 // made through a long path prefix; a tree too deep for the host fails
 // before anything is created, not halfway.
 TEST(WindowsPaths, DeviceNamesAndTooLongPathsAreRefusedBeforeAnythingIsCreated) {
-    TempDir dir;
+    TempFolder dir;
     for (const char* name : {"con.rdb", "NUL", "Aux.rdb", "com1.rdb"}) {
         try {
             ArchiveReader reader(dir / name);
@@ -117,7 +117,7 @@ TEST(WindowsPaths, DeviceNamesAndTooLongPathsAreRefusedBeforeAnythingIsCreated) 
     }
     raw.entries.emplace_back(u"first.txt", "1");
     raw.entries.emplace_back(deep + u"last.txt", "2");
-    writeFile(dir / "deep.rdb", raw.build());
+    writeFile(dir / "deep.rdb", raw.bytes());
     fs::create_directory(dir / "out");
     try {
         unpackArchive(dir / "deep.rdb", dir / "out");

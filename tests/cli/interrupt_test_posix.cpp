@@ -81,7 +81,7 @@ std::optional<int> interruptedRun(const fs::path& work, std::vector<std::string>
 TEST(CliInterrupt, APackInterruptedBySigintSigtermOrSighupRemovesItsTemporaryFile) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         TempFolder temp;
-        const fs::path work = temp.work();
+        const fs::path work = temp.subfolder("work");
         // Sparse, so it costs no disk space to make, but copying it takes a while.
         writeFile(work / "skin" / "big.bin", "");
         fs::resize_file(work / "skin" / "big.bin", std::uintmax_t{768} << 20);

@@ -16,10 +16,11 @@ class CliPack : public ::testing::Test {
         writeFile(work() / "blue" / "a.txt", "abc");
         writeFile(work() / "blue" / "img" / "b.png", "hi");
     }
-    const fs::path& work() const { return temp_.work(); }
+    const fs::path& work() const { return work_; }
 
   private:
     TempFolder temp_;
+    fs::path work_ = temp_.subfolder("work");
 };
 
 TEST_F(CliPack, WritesTheExampleArchiveBesideTheFolderByDefault) {

@@ -12,10 +12,11 @@ namespace {
 
 class CliReading : public ::testing::Test {
   protected:
-    const fs::path& work() const { return temp_.work(); }
+    const fs::path& work() const { return work_; }
 
   private:
     TempFolder temp_;
+    fs::path work_ = temp_.subfolder("work");
 };
 
 TEST_F(CliReading, ListPrintsSizeTabAndNameWithSlashesPerEntry) {
@@ -158,17 +159,18 @@ std::vector<Damage> damagedArchives() {
 TEST(CliDamagedArchive, EveryReadingCommandRefusesItWithOneLineAndWritesNothing) {
     for (const auto& damage : damagedArchives()) {
         TempFolder temp;
-        writeFile(temp.work() / "skins" / "bad.rdb", damage.bytes);
-        const auto before = snapshot(temp.work());
+        const std::filesystem::path work = temp.subfolder("work");
+        writeFile(work / "skins" / "bad.rdb", damage.bytes);
+        const auto before = snapshot(work);
         for (const char* command : {"unpack", "list", "verify"}) {
-            const auto result = runCli({command, "skins/bad.rdb"}, temp.work());
+            const auto result = runCli({command, "skins/bad.rdb"}, work);
             const std::string context =
                 std::string(damage.what) + ", " + command + ": " + result.err;
             EXPECT_EQ(result.status, 1) << context;
             EXPECT_TRUE(result.oneErrorLine()) << context;
             EXPECT_EQ(result.err.rfind("tessapak-cli: skins/bad.rdb: ", 0), 0u) << context;
             EXPECT_EQ(result.out, "") << context;
-            EXPECT_EQ(snapshot(temp.work()), before) << context;
+            EXPECT_EQ(snapshot(work), before) << context;
         }
     }
 }

@@ -11,13 +11,14 @@ namespace {
 
 class CliUnpack : public ::testing::Test {
   protected:
-    const fs::path& work() const { return temp_.work(); }
+    const fs::path& work() const { return work_; }
     std::string absolute(const fs::path& relative) const {
         return (fs::canonical(work()) / relative).make_preferred().string();
     }
 
   private:
     TempFolder temp_;
+    fs::path work_ = temp_.subfolder("work");
 };
 
 TEST_F(CliUnpack, WritesEveryFileAndPrintsTheNewFolderAsAnAbsolutePath) {

@@ -12,8 +12,9 @@ namespace {
 
 TEST(CliUsage, HelpListsEveryCommandOnStandardOutputAndSucceeds) {
     TempFolder temp;
+    const std::filesystem::path work = temp.subfolder("work");
     for (const char* flag : {"--help", "-h"}) {
-        const auto result = runCli({flag}, temp.work());
+        const auto result = runCli({flag}, work);
         EXPECT_EQ(result.status, 0) << flag;
         EXPECT_EQ(result.err, "") << flag;
         for (const char* command : {"pack", "unpack", "list", "verify", "--quiet", "--version"}) {
@@ -24,20 +25,22 @@ TEST(CliUsage, HelpListsEveryCommandOnStandardOutputAndSucceeds) {
 
 TEST(CliUsage, CommandHelpNamesItsOwnArguments) {
     TempFolder temp;
-    const auto pack = runCli({"pack", "--help"}, temp.work());
+    const std::filesystem::path work = temp.subfolder("work");
+    const auto pack = runCli({"pack", "--help"}, work);
     EXPECT_EQ(pack.status, 0);
     EXPECT_NE(pack.out.find("FOLDER"), std::string::npos);
     EXPECT_NE(pack.out.find("ARCHIVE"), std::string::npos);
 
-    const auto unpack = runCli({"unpack", "--help"}, temp.work());
+    const auto unpack = runCli({"unpack", "--help"}, work);
     EXPECT_EQ(unpack.status, 0);
     EXPECT_NE(unpack.out.find("DIR"), std::string::npos);
-    EXPECT_TRUE(snapshot(temp.work()).empty());
+    EXPECT_TRUE(snapshot(work).empty());
 }
 
 TEST(CliUsage, VersionPrintsTheProgramNameAndItsVersion) {
     TempFolder temp;
-    const auto result = runCli({"--version"}, temp.work());
+    const std::filesystem::path work = temp.subfolder("work");
+    const auto result = runCli({"--version"}, work);
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(std::regex_match(result.out, std::regex("tessapak-cli [0-9]+\\.[0-9]+\\.[0-9]+\n")))
         << result.out;
@@ -46,7 +49,8 @@ TEST(CliUsage, VersionPrintsTheProgramNameAndItsVersion) {
 
 TEST(CliUsage, BadCommandLinesExitWithTwoAndOneLineOfExplanation) {
     TempFolder temp;
-    writeFile(temp.work() / "skin" / "a.txt", "abc");
+    const std::filesystem::path work = temp.subfolder("work");
+    writeFile(work / "skin" / "a.txt", "abc");
     const std::vector<std::vector<std::string>> badLines = {
         {},
         {"frobnicate"},
@@ -68,32 +72,33 @@ TEST(CliUsage, BadCommandLinesExitWithTwoAndOneLineOfExplanation) {
         {"list", ""},
         {"verify", ""},
     };
-    const auto before = snapshot(temp.work());
+    const auto before = snapshot(work);
     for (const auto& line : badLines) {
         std::string shown;
         for (const auto& arg : line) {
             shown += arg + " ";
         }
-        const auto result = runCli(line, temp.work());
+        const auto result = runCli(line, work);
         EXPECT_EQ(result.status, 2) << shown;
         EXPECT_TRUE(result.oneErrorLine()) << shown << "-> " << result.err;
         EXPECT_EQ(result.err.rfind("tessapak-cli: ", 0), 0u) << result.err;
         EXPECT_EQ(result.out, "") << shown;
     }
-    EXPECT_EQ(snapshot(temp.work()), before) << "a usage error must not touch the disk";
+    EXPECT_EQ(snapshot(work), before) << "a usage error must not touch the disk";
     // A mistyped command is named, so that the user sees which word was wrong.
-    EXPECT_NE(runCli({"-q", "frobnicate", "skin"}, temp.work()).err.find("\"frobnicate\""),
+    EXPECT_NE(runCli({"-q", "frobnicate", "skin"}, work).err.find("\"frobnicate\""),
               std::string::npos);
 }
 
 TEST(CliUsage, QuietFlagIsAcceptedBeforeAndAfterTheCommand) {
     TempFolder temp;
-    writeFile(temp.work() / "skin" / "a.txt", "abc");
-    EXPECT_EQ(runCli({"-q", "pack", "skin", "one"}, temp.work()).status, 0);
-    EXPECT_EQ(runCli({"pack", "--quiet", "skin", "two"}, temp.work()).status, 0);
-    EXPECT_EQ(runCli({"pack", "skin", "three", "-q"}, temp.work()).status, 0);
+    const std::filesystem::path work = temp.subfolder("work");
+    writeFile(work / "skin" / "a.txt", "abc");
+    EXPECT_EQ(runCli({"-q", "pack", "skin", "one"}, work).status, 0);
+    EXPECT_EQ(runCli({"pack", "--quiet", "skin", "two"}, work).status, 0);
+    EXPECT_EQ(runCli({"pack", "skin", "three", "-q"}, work).status, 0);
     for (const char* name : {"one.rdb", "two.rdb", "three.rdb"}) {
-        EXPECT_TRUE(std::filesystem::is_regular_file(temp.work() / name)) << name;
+        EXPECT_TRUE(std::filesystem::is_regular_file(work / name)) << name;
     }
 }
 

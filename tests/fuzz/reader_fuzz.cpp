@@ -4,9 +4,6 @@
 // bytes made here without the engine, and nothing may land outside the
 // target folder.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +21,7 @@
 #include "archive/archive_error.h"
 #include "archive/names.h"
 #include "archive/unpack.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using tessapak::archive::ArchiveError;
@@ -32,13 +30,10 @@ using tessapak::archive::RdbEntry;
 
 namespace {
 
-// One folder per process, so that parallel fuzzers never share files.
+// One folder per process, so that parallel fuzzers never share files; it
+// goes at exit.
+std::optional<tessapak::testing::TempFolder> temp;
 fs::path workFolder;
-
-void removeWorkFolder() {
-    std::error_code ec;
-    fs::remove_all(workFolder, ec);
-}
 
 void require(bool holds, const char* what) {
     if (!holds) {
@@ -179,10 +174,7 @@ void checkAccepted(std::string_view bytes, ArchiveReader& reader) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string pattern = "/tmp/tessapak-fuzz-XXXXXX";
-    require(::mkdtemp(pattern.data()) != nullptr, "cannot create a temporary folder");
-    workFolder = pattern;
-    std::atexit(removeWorkFolder);
+    workFolder = temp.emplace().path();
     return 0;
 }
 
