@@ -7,15 +7,11 @@
 #include <QUrl>
 #include <QWindow>
 
-#include "app/about_window.h"
-#include "app/accessible_chrome.h"
-#include "app/main_window.h"
-
 namespace tessapak::app {
 
 namespace {
 
-// The host's click rule for the windowless controls: a left press on the
+// The form runtime's click rule for the windowless controls: a left press on the
 // control, then its release inside it. Every press is taken, so none falls
 // through to the window and starts a drag.
 void notePress(bool& leftPressed, QMouseEvent* event) {
@@ -38,7 +34,7 @@ bool isClickRelease(bool& leftPressed, const QWidget* control, QMouseEvent* even
 }  // namespace
 
 QString siteAddress(const QString& path) {
-    return QStringLiteral("http://") + QLatin1String(kHost) + path;
+    return QStringLiteral("http://") + QLatin1String(kSiteDomain) + path;
 }
 
 QFont windowFont() {
@@ -65,9 +61,26 @@ bool startWindowDrag(QWidget* window, const QMouseEvent* event) {
     return true;
 }
 
+PictureWindow::PictureWindow(const QString& picture, const QSize& size)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    setFixedSize(size);
+    setFont(windowFont());
+    background_.load(picture);
+}
+
+void PictureWindow::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, background_);
+}
+
+void PictureWindow::mousePressEvent(QMouseEvent* event) {
+    if (startWindowDrag(this, event)) {
+        emit moveRequested();
+    }
+}
+
 ChromeImage::ChromeImage(QWidget* parent, const QRect& geometry, const QString& toolTip)
     : QWidget(parent) {
-    installAccessibleChrome();
     setGeometry(geometry);
     setToolTip(toolTip);
     // The symbol is part of the window's picture; this widget paints nothing.
@@ -102,7 +115,6 @@ void ChromeImage::mouseReleaseEvent(QMouseEvent* event) {
 
 LinkLabel::LinkLabel(QWidget* parent, const QPoint& position, const QString& caption)
     : QLabel(parent) {
-    installAccessibleChrome();
     move(position);
     setCaption(this, caption);
 }
@@ -206,81 +218,6 @@ void setCaption(QLabel* label, const QString& caption) {
     } else if (!keepsItsWidth(label, before, caption)) {
         sizeLabel(label, label->sizeHint());
     }
-}
-
-}  // namespace tessapak::app
-
-// Form1's chrome: drag, minimise, close, the about window and the link.
-
-namespace tessapak::app {
-
-void Form1::createChrome() {
-    setImage = new ChromeImage(this, QRect(5, 5, 18, 15), QStringLiteral("配置QQ版本"));
-    setImage->setObjectName(QStringLiteral("setImage"));
-    MinButton = new ChromeImage(this, QRect(576, 5, 16, 16), QStringLiteral("最小化"));
-    MinButton->setObjectName(QStringLiteral("MinButton"));
-    UnLoadMain = new ChromeImage(this, QRect(599, 4, 21, 19), QStringLiteral("关闭"));
-    UnLoadMain->setObjectName(QStringLiteral("UnLoadMain"));
-    QQInstallLabel =
-        new LinkLabel(this, QPoint(21, 346), QStringLiteral("Morvena透明皮肤工具下载"));
-    QQInstallLabel->setObjectName(QStringLiteral("QQInstallLabel"));
-    QPalette palette = QQInstallLabel->palette();
-    palette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    QQInstallLabel->setPalette(palette);
-
-    connect(setImage, &ChromeImage::Click, this, &Form1::setImage_Click);
-    connect(MinButton, &ChromeImage::Click, this, &Form1::MinButton_Click);
-    connect(UnLoadMain, &ChromeImage::Click, this, &Form1::UnLoadMain_Click);
-    connect(QQInstallLabel, &LinkLabel::Click, this, &Form1::QQInstallLabel_Click);
-}
-
-void Form1::mousePressEvent(QMouseEvent* event) {
-    if (startWindowDrag(this, event)) {
-        emit moveRequested();
-    }
-}
-
-void Form1::MinButton_Click() {
-    showMinimized();
-}
-
-void Form1::setImage_Click() {
-    if (aboutWindow_ == nullptr) {
-        aboutWindow_ = new about(*platform_.urls);
-    }
-    aboutWindow_->show();
-    aboutWindow_->raise();
-    aboutWindow_->activateWindow();
-}
-
-void Form1::UnLoadMain_Click() {
-    // The unload asked for from code is refused by the close rule; the
-    // program then ends regardless.
-    bool cancel = false;
-    Form_QueryUnload(cancel, kUnloadFromCode);
-    if (!cancel) {
-        close();
-    }
-    endProgram();
-}
-
-// Every window goes, without further close questions, and the event loop ends.
-void Form1::endProgram() {
-    ending_ = true;
-    if (aboutWindow_ != nullptr) {
-        aboutWindow_->close();
-    }
-    close();
-    QCoreApplication::quit();
-}
-
-void Form1::QQInstallLabel_Click() {
-    OpenURL(siteAddress(QStringLiteral("/qq/")));
-}
-
-// Whether a browser took the address is not shown: nothing happens otherwise.
-void Form1::OpenURL(const QString& target) {
-    platform_.urls->open(QUrl(target));
 }
 
 }  // namespace tessapak::app

@@ -63,7 +63,7 @@ TEST_F(Accessibility, EveryControlHasTheRoleAndNameAScreenReaderAnnounces) {
     }
     EXPECT_TRUE(labels.contains(label("jbLabel2")));
 
-    const auto about = std::make_unique<app::about>(urls);
+    const auto about = std::make_unique<app::AboutWindow>(urls);
     expect(about->findChild<QWidget*>("Image1"), QAccessible::Button, "关闭");
     expect(about->findChild<QWidget*>("Label2"), QAccessible::Link, "关于");
     expect(about.get(), QAccessible::Window, "关于");
@@ -75,7 +75,7 @@ TEST_F(Accessibility, PressingAButtonClicksItAndNothingWhileItIsDisabled) {
     EXPECT_FALSE(accessible(button("jbbtn"))->state().disabled);
 
     messages.clear();
-    form->DisableControls();
+    form->disableControls();
     for (QObject* control : std::initializer_list<QObject*>{button("jbbtn"), image("UnLoadMain")}) {
         EXPECT_TRUE(accessible(control)->state().disabled);
         pressDefaultAction(control);
@@ -87,7 +87,7 @@ TEST_F(Accessibility, PressingAButtonClicksItAndNothingWhileItIsDisabled) {
     pressDefaultAction(image("setImage"));
     ASSERT_NE(form->aboutWindow(), nullptr);
     EXPECT_TRUE(form->aboutWindow()->isVisible());
-    form->EnableControls();
+    form->enableControls();
 }
 
 }  // namespace

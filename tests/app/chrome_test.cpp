@@ -15,7 +15,7 @@ namespace {
 int openAboutWindows() {
     int count = 0;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<about*>(widget) != nullptr && widget->isVisible()) {
+        if (qobject_cast<AboutWindow*>(widget) != nullptr && widget->isVisible()) {
             ++count;
         }
     }
@@ -41,7 +41,7 @@ class WindowChrome : public WindowTest {
 };
 
 TEST_F(WindowChrome, OnlyALeftPressOnTheBareAreaMovesTheWindow) {
-    QSignalSpy moves(form.get(), &Form1::moveRequested);
+    QSignalSpy moves(form.get(), &MainWindow::moveRequested);
     pressAt(form.get(), QPoint(300, 40), Qt::RightButton);
     pressAt(form.get(), QPoint(300, 40), Qt::MiddleButton);
     pressAt(form.get(), QPoint(42 + 20, 53 + 60), Qt::LeftButton);  // inside the unpack frame
@@ -68,7 +68,7 @@ TEST_F(WindowChrome, MinButtonMinimisesAndTheLinkOpensTheQqSection) {
 
 TEST_F(WindowChrome, SetImageOpensOneAboutWindowAndAFreshOneAfterClosing) {
     click(image("setImage"));
-    about* first = form->aboutWindow();
+    AboutWindow* first = form->aboutWindow();
     ASSERT_NE(first, nullptr);
     click(image("setImage"));
     EXPECT_EQ(form->aboutWindow(), first);
@@ -90,9 +90,9 @@ TEST_F(WindowChrome, SetImageOpensOneAboutWindowAndAFreshOneAfterClosing) {
 
 TEST_F(WindowChrome, TheAboutLinkOpensTheTutorialAndPressesOnItDoNotMoveTheWindow) {
     click(image("setImage"));
-    about* window = form->aboutWindow();
+    AboutWindow* window = form->aboutWindow();
     ASSERT_NE(window, nullptr);
-    QSignalSpy moves(window, &about::moveRequested);
+    QSignalSpy moves(window, &AboutWindow::moveRequested);
     auto* link = window->findChild<LinkLabel*>("Label2");
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(link->pos(), QPoint(16, 8));
@@ -115,7 +115,7 @@ TEST_F(WindowChrome, CharacterKeysCloseTheAboutWindowAndOthersDoNot) {
     }
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_A, Qt::Key_7}) {
         click(image("setImage"));
-        about* window = form->aboutWindow();
+        AboutWindow* window = form->aboutWindow();
         QTest::keyClick(window, key);
         flushDeletes();
         EXPECT_EQ(form->aboutWindow(), nullptr) << key;
@@ -130,11 +130,11 @@ TEST_F(WindowChrome, TheCloseImageShowsItsToolTipOnlyWhileEnabled) {
         QApplication::sendEvent(close, &help);
     };
     ASSERT_FALSE(QToolTip::isVisible());
-    form->DisableControls();
+    form->disableControls();
     askForTip();
     EXPECT_FALSE(QToolTip::isVisible());
 
-    form->EnableControls();
+    form->enableControls();
     askForTip();
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(QToolTip::text(), "关闭");
@@ -143,13 +143,9 @@ TEST_F(WindowChrome, TheCloseImageShowsItsToolTipOnlyWhileEnabled) {
 
 TEST_F(WindowChrome, TheCloseRuleRefusesOnlyUnloadsFromCode) {
     for (int mode : {0, 2, 3}) {
-        bool cancel = false;
-        form->Form_QueryUnload(cancel, mode);
-        EXPECT_FALSE(cancel) << mode;
+        EXPECT_FALSE(MainWindow::refusesUnload(mode)) << mode;
     }
-    bool cancel = false;
-    form->Form_QueryUnload(cancel, kUnloadFromCode);
-    EXPECT_TRUE(cancel);
+    EXPECT_TRUE(MainWindow::refusesUnload(kUnloadFromCode));
 }
 
 TEST_F(WindowChrome, ASystemCloseClosesTheMainWindowOnly) {

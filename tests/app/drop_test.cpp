@@ -68,7 +68,7 @@ TEST_F(DropOnPanels, TheWrongKindOrABusyWindowRefusesTheDrop) {
     EXPECT_FALSE(drop(control<QGroupBox>("dbFrame"), path("file.rdb")));
     EXPECT_FALSE(drop(control<QGroupBox>("dbFrame"), path("nothing")));
 
-    form->DisableControls();
+    form->disableControls();
     EXPECT_FALSE(drop(control<QGroupBox>("jbFrame"), path("file.rdb")));
     EXPECT_FALSE(drop(control<QGroupBox>("dbFrame"), path("folder")));
     for (const char* name : {"jbText1", "jbText2", "dbText1", "dbText2"}) {

@@ -139,7 +139,7 @@ TEST_F(UnpackFromTheWindow, ADisabledStartButtonIgnoresClicks) {
     QDir().mkpath(path("out"));
     box("jbText1")->setText(path("blue.rdb"));
     box("jbText2")->setText(path("out"));
-    form->DisableControls();
+    form->disableControls();
 
     click(button("jbbtn"));
     QTest::keyClick(button("jbbtn"), Qt::Key_Return);
