@@ -62,15 +62,46 @@ bool startWindowDrag(QWidget* window, const QMouseEvent* event) {
 }
 
 PictureWindow::PictureWindow(const QString& picture, const QSize& size)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), picture_(picture) {
     setFixedSize(size);
     setFont(windowFont());
-    background_.load(picture);
 }
 
+double PictureWindow::pictureScaleFor(double ratio) {
+    for (const double scale : kPictureScales) {
+        if (scale >= ratio - 0.01) {
+            return scale;
+        }
+    }
+    return kPictureScales[std::size(kPictureScales) - 1];
+}
+
+// Loaded when first shown at a scale: most screens only ever need one.
+const QPixmap& PictureWindow::pictureAt(double scale) {
+    std::size_t index = 0;
+    while (index + 1 < std::size(kPictureScales) && kPictureScales[index] != scale) {
+        ++index;
+    }
+    QPixmap& picture = pictures_[index];
+    if (picture.isNull()) {
+        QString path = picture_;
+        if (index > 0) {
+            path.insert(path.lastIndexOf(QLatin1Char('.')), QStringLiteral("@%1x").arg(scale));
+        }
+        picture.load(path);
+        picture.setDevicePixelRatio(scale);
+    }
+    return picture;
+}
+
+// The picture drawn for the screen's scale, device pixel for device pixel: a
+// 1x picture scaled up would blur the title, the symbols and the brand.
 void PictureWindow::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, background_);
+    // The painter's scale is the screen's, or that of an image the window is
+    // rendered into.
+    const double ratio = painter.deviceTransform().m11();
+    painter.drawPixmap(QPointF(0, 0), pictureAt(pictureScaleFor(ratio)));
 }
 
 void PictureWindow::mousePressEvent(QMouseEvent* event) {
@@ -143,11 +174,13 @@ void PanelFrame::paintEvent(QPaintEvent* /*event*/) {
     const QFontMetrics metrics(font());
     const int line = metrics.height() / 2;
     const QRect box = rect().adjusted(0, line, -1, -1);
-    // Etched: a grey line with a white one just inside it.
-    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
-    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    // Etched: a grey line with a white one just inside it. The white goes
+    // first, so that where the two cross (top right, bottom left) the grey
+    // line stays whole.
     painter.setPen(Qt::white);
     painter.drawRect(box.adjusted(1, 1, 0, 0));
+    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
 
     const int textWidth = metrics.horizontalAdvance(title());
     const QRect titleRect(8, 0, textWidth + 4, metrics.height());
@@ -199,9 +232,10 @@ bool keepsItsWidth(const QLabel* label, const QString& before, const QString& af
     return tabular;
 }
 
-// A label held at one size stays held, at its new size.
+// A label held at one size stays held, at its new size; a held label has a
+// maximum size, a free one has none.
 void sizeLabel(QLabel* label, const QSize& size) {
-    if (label->minimumSize() == label->maximumSize()) {
+    if (label->maximumSize() != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
         label->setFixedSize(size);
     } else {
         label->resize(size);
@@ -216,6 +250,9 @@ void setCaption(QLabel* label, const QString& caption) {
     if (caption.isEmpty()) {
         sizeLabel(label, QSize(6, 12));
     } else if (!keepsItsWidth(label, before, caption)) {
+        // QLabel never hints below its minimum size, which a held label has
+        // at its old size: without this it could only grow.
+        label->setMinimumSize(0, 0);
         sizeLabel(label, label->sizeHint());
     }
 }

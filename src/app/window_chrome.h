@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
+#include <iterator>
 
 class QMouseEvent;
 
@@ -32,7 +33,14 @@ class PictureWindow : public QWidget {
     Q_OBJECT
 
   public:
+    // picture is the path of the 1x picture; the same path with "@1.5x" and
+    // "@2x" before the extension holds it drawn for those scales.
     PictureWindow(const QString& picture, const QSize& size);
+
+    // The scales the pictures are drawn at, and the one the window shows at
+    // a device pixel ratio: the smallest that is not below it, else the largest.
+    static constexpr double kPictureScales[] = {1.0, 1.5, 2.0};
+    static double pictureScaleFor(double ratio);
 
   signals:
     // The window asked the platform to move it (a press on its bare area).
@@ -43,7 +51,10 @@ class PictureWindow : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
-    QPixmap background_;
+    const QPixmap& pictureAt(double scale);
+
+    QString picture_;
+    QPixmap pictures_[std::size(kPictureScales)];
 };
 
 // A windowless image control over a background picture: it has no picture

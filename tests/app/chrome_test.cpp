@@ -1,10 +1,13 @@
 #include <QApplication>
+#include <QGroupBox>
 #include <QHelpEvent>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <QWindow>
+#include <cmath>
 
 #include "app/about_window.h"
 #include "window_fixture.h"
@@ -205,6 +208,70 @@ TEST_F(WindowChrome, ACloseDuringARunWaitsForItsEndAndTheCloseImageIgnoresClicks
     EXPECT_FALSE(form->isVisible());
     ASSERT_NE(form->aboutWindow(), nullptr);
     EXPECT_TRUE(form->aboutWindow()->isVisible());
+}
+
+// Each scale shows the picture drawn for it, device pixel for device pixel,
+// not the 1x picture scaled up.
+TEST_F(WindowChrome, TheBackgroundIsThePictureMadeForTheScale) {
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        const QString suffix = scale == 1.0 ? QString() : QStringLiteral("@%1x").arg(scale);
+        const QImage picture = QImage(":/tessapak/main_background" + suffix + ".gif")
+                                   .convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(picture.size(), QSize(static_cast<int>(std::ceil(624 * scale)),
+                                        static_cast<int>(std::ceil(367 * scale))))
+            << scale;
+        QImage shown(picture.size(), QImage::Format_RGB32);
+        shown.setDevicePixelRatio(scale);
+        shown.fill(Qt::black);
+        form->render(&shown);
+        // The title strip between the about image and the minimise image.
+        int differing = 0;
+        for (int y = 0; y < static_cast<int>(27 * scale); ++y) {
+            for (int x = static_cast<int>(30 * scale); x < static_cast<int>(560 * scale); ++x) {
+                differing += shown.pixel(x, y) != picture.pixel(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differing, 0) << scale;
+    }
+}
+
+// The panel frame's grey line runs unbroken into its corners: the white
+// line inside it does not cut it at the top right or the bottom left.
+TEST_F(WindowChrome, PanelFrameCornersAreWhole) {
+    const QRgb grey = qRgb(0xA0, 0xA0, 0xA0);
+    auto* frame = control<QGroupBox>("jbFrame");
+    for (const double scale : {1.0, 2.0}) {
+        QImage shown(frame->size() * scale, QImage::Format_RGB32);
+        shown.setDevicePixelRatio(scale);
+        frame->render(&shown);
+        const int middleRow = shown.height() / 2;
+        const int middleColumn = shown.width() / 2;
+        int left = -1;
+        int right = -1;
+        for (int x = 0; x < shown.width(); ++x) {
+            if (shown.pixel(x, middleRow) == grey) {
+                left = left < 0 ? x : left;
+                right = x;
+            }
+        }
+        int top = -1;
+        int bottom = -1;
+        for (int y = 0; y < shown.height(); ++y) {
+            if (shown.pixel(middleColumn, y) == grey) {
+                top = top < 0 ? y : top;
+                bottom = y;
+            }
+        }
+        ASSERT_TRUE(left >= 0 && top >= 0) << scale;
+        int gaps = 0;
+        for (int y = top; y <= middleRow; ++y) {
+            gaps += shown.pixel(right, y) != grey ? 1 : 0;
+        }
+        for (int x = left; x <= middleColumn; ++x) {
+            gaps += shown.pixel(x, bottom) != grey ? 1 : 0;
+        }
+        EXPECT_EQ(gaps, 0) << scale;
+    }
 }
 
 }  // namespace
