@@ -75,8 +75,8 @@ QLabel* makeLabel(QWidget* frame, const char* name, const QPoint& position,
 
 // The status lines are opaque in a system colour, unlike the caption labels.
 StatusLabel* makeStatusLabel(QWidget* frame, const char* name, const QPoint& position,
-                             QPalette::ColorRole background) {
-    auto* label = new StatusLabel(frame, position, background);
+                             QPalette::ColorRole background, const QString& emptyName) {
+    auto* label = new StatusLabel(frame, position, background, emptyName);
     label->setObjectName(QLatin1String(name));
     return label;
 }
@@ -115,6 +115,19 @@ QString droppedPath(const QMimeData* mime) {
 }
 
 const QString kRdbFilter = QStringLiteral("rdb文件 (*.rdb)");
+
+// A failure's status line ends this far left of the panel's start button.
+constexpr int kStatusGap = 8;
+
+int statusRoom(const QLabel* status, const QWidget* startButton) {
+    return startButton->x() - status->x() - kStatusGap;
+}
+
+// text with path in place of %1, cut to the room left of the start button.
+QString fittedLine(const QLabel* status, const QWidget* startButton, const QString& text,
+                   const QString& path) {
+    return fittedStatus(text, path, status->fontMetrics(), statusRoom(status, startButton));
+}
 const QString kFolderTitle = QStringLiteral("选择目录...");
 
 }  // namespace
@@ -177,7 +190,8 @@ void MainWindow::createPanels() {
         makeLabel(unpack.frame, "jbLabel2", QPoint(57, 30), QStringLiteral("皮肤文件:"));
     unpack.targetCaption =
         makeLabel(unpack.frame, "jbLabel3", QPoint(57, 67), QStringLiteral("解出目录:"));
-    unpack.status = makeStatusLabel(unpack.frame, "jbLabel", QPoint(63, 99), QPalette::ToolTipBase);
+    unpack.status = makeStatusLabel(unpack.frame, "jbLabel", QPoint(63, 99), QPalette::ToolTipBase,
+                                    QStringLiteral("解包状态"));
     nameByCaption(unpack.archiveCaption, unpack.archivePath);
     nameByCaption(unpack.targetCaption, unpack.targetFolder);
 
@@ -189,7 +203,8 @@ void MainWindow::createPanels() {
         makeLabel(pack.frame, "dbLabel4", QPoint(56, 31), QStringLiteral("打包目录:"));
     pack.outputCaption =
         makeLabel(pack.frame, "dbLabel5", QPoint(57, 69), QStringLiteral("输出文件:"));
-    pack.status = makeStatusLabel(pack.frame, "dbLabel", QPoint(65, 104), QPalette::Button);
+    pack.status = makeStatusLabel(pack.frame, "dbLabel", QPoint(65, 104), QPalette::Button,
+                                  QStringLiteral("打包状态"));
     nameByCaption(pack.sourceCaption, pack.sourceFolder);
     nameByCaption(pack.outputCaption, pack.outputPath);
 }
@@ -315,9 +330,24 @@ void MainWindow::endRun() {
     }
 }
 
+// The path a box holds, cleaned; the box then shows it cleaned too.
+QString MainWindow::takeCleanedPath(QLineEdit* box) {
+    const QString cleaned = cleanedPath(box->text());
+    if (cleaned != box->text()) {
+        box->setText(cleaned);
+    }
+    return cleaned;
+}
+
+// Shows a 信息提示 box for a path the run cannot use; text has %1 for the path.
+void MainWindow::refusePath(const QString& text, const QString& path) {
+    showMessage(text.arg(shownPath(toHostPath(path))), QStringLiteral("信息提示"),
+                MessageIcon::Exclamation);
+}
+
 void MainWindow::unpackArchive() {
-    const QString archiveText = unpackPanel_.archivePath->text();
-    const QString folderText = unpackPanel_.targetFolder->text();
+    const QString archiveText = takeCleanedPath(unpackPanel_.archivePath);
+    const QString folderText = takeCleanedPath(unpackPanel_.targetFolder);
     if (archiveText.isEmpty()) {
         showMessage(QStringLiteral("皮肤文件不能为空,请先选择文件！ "), QStringLiteral("信息提示"),
                     MessageIcon::Exclamation);
@@ -328,38 +358,25 @@ void MainWindow::unpackArchive() {
                     MessageIcon::Exclamation);
         return;
     }
+    if (!unpackPathsUsable(archiveText, folderText)) {
+        return;
+    }
 
     beginRun();
     disableControls();
-    enum class Outcome { Done, NotAnArchive, Failed } outcome = Outcome::Failed;
-    try {
-        // The reader opens read-only and tests the magic; it validates the
-        // whole directory before extractTo creates anything.
-        archive::ArchiveReader reader(toHostPath(archiveText));
-        showProgress(unpackPanel_.status, QStringLiteral("开始解包..."));
-        reader.readDirectory();
-        reader.extractTo(toHostPath(folderText), [this](std::int64_t number, std::int64_t total) {
-            showProgress(unpackPanel_.status, progressText(number, total));
-        });
-        outcome = Outcome::Done;
-    } catch (const archive::ArchiveError& error) {
-        outcome = error.kind() == archive::ErrorKind::NotAnArchive ? Outcome::NotAnArchive
-                                                                   : Outcome::Failed;
-    } catch (const std::exception&) {
-        outcome = Outcome::Failed;
-    }
+    const UnpackOutcome outcome = runUnpack(archiveText, folderText);
     // The archive is closed here, before any message.
-
     switch (outcome) {
-        case Outcome::Done:
+        case UnpackOutcome::Done:
             unpackPanel_.status->setStatus(QStringLiteral("完成解包。"));
             showMessage(QStringLiteral("解包完成！ "), QStringLiteral("成功"), MessageIcon::None);
             break;
-        case Outcome::NotAnArchive:
+        case UnpackOutcome::NotAnArchive:
             showMessage(QStringLiteral("无法识别的文件类型！ "), QStringLiteral("文件不支持"),
                         MessageIcon::Critical);
             break;
-        case Outcome::Failed:
+        case UnpackOutcome::Failed:
+            // The message says no more than this; the status line says what failed.
             showMessage(QStringLiteral("解包失败！ 未知错误 "), QStringLiteral("出错"),
                         MessageIcon::Critical);
             break;
@@ -368,11 +385,60 @@ void MainWindow::unpackArchive() {
     endRun();
 }
 
+// What can be seen before anything is opened: a missing archive or one that
+// is a folder, a target folder that is missing or a file.
+bool MainWindow::unpackPathsUsable(const QString& archiveText, const QString& folderText) {
+    const QFileInfo archive(archiveText);
+    const QFileInfo folder(folderText);
+    if (archive.isDir()) {
+        refusePath(QStringLiteral("皮肤文件 %1 是一个文件夹，请选择 .rdb 文件！ "), archiveText);
+    } else if (!archive.exists()) {
+        refusePath(QStringLiteral("皮肤文件 %1 不存在，请检查路径！ "), archiveText);
+    } else if (!folder.exists()) {
+        refusePath(QStringLiteral("解出目录 %1 不存在，请检查路径！ "), folderText);
+    } else if (!folder.isDir()) {
+        refusePath(QStringLiteral("解出目录 %1 不是文件夹！ "), folderText);
+    } else {
+        return true;
+    }
+    return false;
+}
+
+// The engine's part of an unpack run. A failure sets the status line to what
+// failed; a file that is not an archive leaves it as it was.
+MainWindow::UnpackOutcome MainWindow::runUnpack(const QString& archiveText,
+                                                const QString& folderText) {
+    StatusLabel* const status = unpackPanel_.status;
+    const QString failed = QStringLiteral("解包失败：");
+    try {
+        // The reader opens read-only and tests the magic; it validates the
+        // whole directory before extractTo creates anything.
+        archive::ArchiveReader reader(toHostPath(archiveText));
+        showProgress(status, QStringLiteral("开始解包..."));
+        reader.readDirectory();
+        reader.extractTo(toHostPath(folderText), [this](std::int64_t number, std::int64_t total) {
+            showProgress(unpackPanel_.status, progressText(number, total));
+        });
+        return UnpackOutcome::Done;
+    } catch (const archive::ArchiveError& error) {
+        if (error.kind() == archive::ErrorKind::NotAnArchive) {
+            return UnpackOutcome::NotAnArchive;
+        }
+        status->setStatus(failureStatus(failed, error, status->fontMetrics(),
+                                        statusRoom(status, unpackPanel_.startButton)));
+    } catch (const std::bad_alloc&) {
+        status->setStatus(failed + QStringLiteral("内存不足"));
+    } catch (const std::exception&) {
+        status->setStatus(failed + QStringLiteral("未知错误"));
+    }
+    return UnpackOutcome::Failed;
+}
+
 void MainWindow::packFolder() {
     // Every click starts from an empty list, whatever an earlier run left.
     packList_.reset();
-    const QString rootText = packPanel_.sourceFolder->text();
-    const QString outputText = packPanel_.outputPath->text();
+    const QString rootText = takeCleanedPath(packPanel_.sourceFolder);
+    const QString outputText = takeCleanedPath(packPanel_.outputPath);
     if (rootText.isEmpty()) {
         showMessage(QStringLiteral("目录不能为空，请先选择打包目录！ "), QStringLiteral("信息提示"),
                     MessageIcon::Exclamation);
@@ -383,38 +449,15 @@ void MainWindow::packFolder() {
                     MessageIcon::Exclamation);
         return;
     }
+    const QString output = archiveNameFor(outputText);
+    if (!outputUsable(outputText, output)) {
+        return;
+    }
 
     beginRun();
     disableControls();
-    const std::filesystem::path root = toHostPath(rootText);
-    const std::filesystem::path output = archive::archivePathFor(toHostPath(outputText));
     showProgress(packPanel_.status, QStringLiteral("开始打包..."));
-
-    QString failure;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(root, ec)) {
-        // An empty archive for a mistyped folder would pass for a success.
-        const QString shown = shownPath(root);
-        failure = std::filesystem::exists(root, ec)
-                      ? QStringLiteral("%1 不是目录").arg(shown)
-                      : QStringLiteral("打包目录 %1 不存在").arg(shown);
-    } else {
-        try {
-            // The archive being written is never packed into itself.
-            archive::ListFiles(root, packList_, {output});
-            archive::writeArchive(root, packList_, output,
-                                  [this](std::int64_t number, std::int64_t total) {
-                                      showProgress(packPanel_.status, progressText(number, total));
-                                  });
-        } catch (const archive::ArchiveError& error) {
-            failure = describePackFailure(error);
-        } catch (const std::bad_alloc&) {
-            failure = QStringLiteral("内存不足");
-        } catch (const std::exception& error) {
-            failure = shownMessage(error.what());
-        }
-    }
-
+    const QString failure = runPack(rootText, output);
     if (failure.isEmpty()) {
         packList_.reset();
         packPanel_.status->setStatus(QStringLiteral("完成打包。"));
@@ -425,6 +468,71 @@ void MainWindow::packFolder() {
     }
     enableControls();
     endRun();
+}
+
+// An output that names a folder would give a strange archive beside or
+// inside it; an existing file is replaced only when the user said so, here
+// or for this very name in the save dialog.
+bool MainWindow::outputUsable(const QString& outputText, const QString& output) {
+    if (endsWithSeparator(outputText)) {
+        refusePath(QStringLiteral("输出文件 %1 没有文件名，请输入 .rdb 文件的名称！ "), outputText);
+        return false;
+    }
+    if (QFileInfo(outputText).isDir() || QFileInfo(output).isDir()) {
+        refusePath(QStringLiteral("输出文件 %1 是一个文件夹，请输入 .rdb 文件的名称！ "),
+                   QFileInfo(outputText).isDir() ? outputText : output);
+        return false;
+    }
+    if (anyFileExists(output) && output != confirmedOutput_) {
+        const MessageAnswer answer = showMessage(
+            QStringLiteral("是否替换已存在的文件  ") + shownPath(toHostPath(output)),
+            QStringLiteral("文件已存在"), MessageIcon::Exclamation, MessageButtons::YesNo);
+        if (answer != MessageAnswer::Yes) {
+            return false;
+        }
+        confirmedOutput_ = output;
+    }
+    return true;
+}
+
+// The engine's part of a pack run: empty on success, else the description
+// for the failure message; the status line then says what failed.
+QString MainWindow::runPack(const QString& rootText, const QString& output) {
+    StatusLabel* const status = packPanel_.status;
+    const XPButton* const start = packPanel_.startButton;
+    const QString failed = QStringLiteral("打包失败：");
+    const std::filesystem::path root = toHostPath(rootText);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(root, ec)) {
+        // An empty archive for a mistyped folder would pass for a success.
+        const QString shown = shownPath(root);
+        const QString text = std::filesystem::exists(root, ec)
+                                 ? QStringLiteral("%1 不是目录")
+                                 : QStringLiteral("打包目录 %1 不存在");
+        status->setStatus(fittedLine(status, start, failed + text, shown));
+        return text.arg(shown);
+    }
+    try {
+        const std::filesystem::path archive = toHostPath(output);
+        // The archive being written is never packed into itself.
+        archive::ListFiles(root, packList_, {archive});
+        archive::writeArchive(root, packList_, archive,
+                              [this](std::int64_t number, std::int64_t total) {
+                                  showProgress(packPanel_.status, progressText(number, total));
+                              });
+        return {};
+    } catch (const archive::ArchiveError& error) {
+        status->setStatus(
+            failureStatus(failed, error, status->fontMetrics(), statusRoom(status, start)));
+        return describePackFailure(error);
+    } catch (const std::bad_alloc&) {
+        status->setStatus(failed + QStringLiteral("内存不足"));
+        return QStringLiteral("内存不足");
+    } catch (const std::exception& error) {
+        const QString message = shownMessage(error.what());
+        status->setStatus(fittedLine(status, start, failed + QStringLiteral("%1"), message));
+        return message;
+    }
 }
 
 QString MainWindow::askFileName(const QString& filter) {
@@ -515,6 +623,7 @@ void MainWindow::browseForOutputFile() {
             if (answer != MessageAnswer::Yes) {
                 return;
             }
+            confirmedOutput_ = name;
         }
         packPanel_.outputPath->setText(name);
     } catch (const std::exception&) {
@@ -522,49 +631,46 @@ void MainWindow::browseForOutputFile() {
     }
 }
 
-// Drops follow the browse buttons: refused while a run has them disabled,
-// an archive file on the unpack panel, a folder on the pack panel.
+// Drops follow the browse buttons: refused while a run has them disabled;
+// an archive (a file ending in ".rdb") on the unpack panel, a folder on the
+// pack panel. A refused file drag is refused on the path boxes too, so the
+// cursor says no there as well, instead of the box taking the path as text.
 bool MainWindow::handleDrop(QObject* target, QEvent* event) {
     const bool unpackPanel = target == static_cast<QObject*>(unpackPanel_.frame) ||
                              target == unpackPanel_.archivePath ||
                              target == unpackPanel_.targetFolder;
-    const auto accepts = [&](const QMimeData* mime) {
-        const QString path = droppedPath(mime);
+    const auto accepts = [&](const QString& path) {
         if (path.isEmpty()) {
             return false;
         }
         const QFileInfo info(path);
-        return unpackPanel ? (unpackPanel_.browseArchive->Enabled() && info.isFile())
+        return unpackPanel ? (unpackPanel_.browseArchive->Enabled() && info.isFile() &&
+                              hasRdbExtension(path))
                            : (packPanel_.browseSource->Enabled() && info.isDir());
     };
-    switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (accepts(drag->mimeData())) {
-                drag->acceptProposedAction();
-                return true;
-            }
-            // Text dragged onto a path box is still the box's business.
-            return false;
-        }
-        case QEvent::Drop: {
-            auto* drop = static_cast<QDropEvent*>(event);
-            if (!accepts(drop->mimeData())) {
-                return false;
-            }
-            drop->acceptProposedAction();
-            const QString path = droppedPath(drop->mimeData());
-            if (unpackPanel) {
-                takeArchiveName(path);
-            } else {
-                takeSourceFolder(path);
-            }
-            return true;
-        }
-        default:
-            return false;
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+        event->type() != QEvent::Drop) {
+        return false;
     }
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!drop->mimeData()->hasUrls()) {
+        // Text dragged onto a path box is still the box's business.
+        return false;
+    }
+    const QString path = droppedPath(drop->mimeData());
+    if (!accepts(path)) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        if (unpackPanel) {
+            takeArchiveName(path);
+        } else {
+            takeSourceFolder(path);
+        }
+    }
+    return true;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

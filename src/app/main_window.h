@@ -118,6 +118,15 @@ class MainWindow : public PictureWindow {
     void openDownloadPage();
     void endProgram();
 
+    // The runs' steps.
+    enum class UnpackOutcome { Done, NotAnArchive, Failed };
+    QString takeCleanedPath(QLineEdit* box);
+    void refusePath(const QString& text, const QString& path);
+    bool unpackPathsUsable(const QString& archiveText, const QString& folderText);
+    UnpackOutcome runUnpack(const QString& archiveText, const QString& folderText);
+    bool outputUsable(const QString& outputText, const QString& output);
+    QString runPack(const QString& rootText, const QString& output);
+
     platform::MessageAnswer showMessage(
         const QString& text, const QString& title, platform::MessageIcon icon,
         platform::MessageButtons buttons = platform::MessageButtons::Ok);
@@ -136,6 +145,9 @@ class MainWindow : public PictureWindow {
     ChromeImage* closeImage_ = nullptr;     // UnLoadMain
     LinkLabel* downloadLink_ = nullptr;     // QQInstallLabel
 
+    // The output name the user agreed to replace, in the save dialog or at
+    // the question before a pack run.
+    QString confirmedOutput_;
     QPointer<AboutWindow> aboutWindow_;
     bool running_ = false;
     bool closePending_ = false;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/about_window.h"
+#include "app/status_label.h"
 #include "window_fixture.h"
 
 namespace tessapak::app::testing {
@@ -55,6 +56,12 @@ TEST_F(Accessibility, EveryControlHasTheRoleAndNameAScreenReaderAnnounces) {
     expect(image("UnLoadMain"), QAccessible::Button, "关闭");
     expect(control<QWidget>("QQInstallLabel"), QAccessible::Link, "Morvena透明皮肤工具下载");
     expect(form.get(), QAccessible::Window, "Tessapak www.morvena.example");
+    // An empty status line says whose status it is, not the frame's caption;
+    // with a text, it is named by the text.
+    expect(label("jbLabel"), QAccessible::StaticText, "解包状态");
+    expect(label("dbLabel"), QAccessible::StaticText, "打包状态");
+    static_cast<StatusLabel*>(label("jbLabel"))->setStatus("完成解包。");
+    expect(label("jbLabel"), QAccessible::StaticText, "完成解包。");
 
     // The caption label is the box's label, as the buddy relation says.
     QList<QObject*> labels;
