@@ -339,10 +339,18 @@ QString MainWindow::takeCleanedPath(QLineEdit* box) {
     return cleaned;
 }
 
-// Shows a 信息提示 box for a path the run cannot use; text has %1 for the path.
-void MainWindow::refusePath(const QString& text, const QString& path) {
-    showMessage(text.arg(shownPath(toHostPath(path))), QStringLiteral("信息提示"),
-                MessageIcon::Exclamation);
+// Refuses a path a run cannot use before the run: a 信息提示 box with what
+// is wrong and what to do, and the panel's status line with what is wrong.
+// problem has %1 for the path.
+void MainWindow::refusePath(bool unpack, const QString& problem, const QString& advice,
+                            const QString& path) {
+    StatusLabel* const status = unpack ? unpackPanel_.status : packPanel_.status;
+    const XPButton* const start = unpack ? unpackPanel_.startButton : packPanel_.startButton;
+    const QString shown = shownPath(toHostPath(path));
+    status->setStatus(fittedLine(
+        status, start,
+        (unpack ? QStringLiteral("解包失败：") : QStringLiteral("打包失败：")) + problem, shown));
+    showMessage(problem.arg(shown) + advice, QStringLiteral("信息提示"), MessageIcon::Exclamation);
 }
 
 void MainWindow::unpackArchive() {
@@ -391,13 +399,17 @@ bool MainWindow::unpackPathsUsable(const QString& archiveText, const QString& fo
     const QFileInfo archive(archiveText);
     const QFileInfo folder(folderText);
     if (archive.isDir()) {
-        refusePath(QStringLiteral("皮肤文件 %1 是一个文件夹，请选择 .rdb 文件！ "), archiveText);
+        refusePath(true, QStringLiteral("皮肤文件 %1 是一个文件夹"),
+                   QStringLiteral("，请选择 .rdb 文件！ "), archiveText);
     } else if (!archive.exists()) {
-        refusePath(QStringLiteral("皮肤文件 %1 不存在，请检查路径！ "), archiveText);
+        refusePath(true, QStringLiteral("皮肤文件 %1 不存在"), QStringLiteral("，请检查路径！ "),
+                   archiveText);
     } else if (!folder.exists()) {
-        refusePath(QStringLiteral("解出目录 %1 不存在，请检查路径！ "), folderText);
+        refusePath(true, QStringLiteral("解出目录 %1 不存在"), QStringLiteral("，请检查路径！ "),
+                   folderText);
     } else if (!folder.isDir()) {
-        refusePath(QStringLiteral("解出目录 %1 不是文件夹！ "), folderText);
+        refusePath(true, QStringLiteral("解出目录 %1 不是文件夹"), QStringLiteral("！ "),
+                   folderText);
     } else {
         return true;
     }
@@ -475,11 +487,13 @@ void MainWindow::packFolder() {
 // or for this very name in the save dialog.
 bool MainWindow::outputUsable(const QString& outputText, const QString& output) {
     if (endsWithSeparator(outputText)) {
-        refusePath(QStringLiteral("输出文件 %1 没有文件名，请输入 .rdb 文件的名称！ "), outputText);
+        refusePath(false, QStringLiteral("输出文件 %1 没有文件名"),
+                   QStringLiteral("，请输入 .rdb 文件的名称！ "), outputText);
         return false;
     }
     if (QFileInfo(outputText).isDir() || QFileInfo(output).isDir()) {
-        refusePath(QStringLiteral("输出文件 %1 是一个文件夹，请输入 .rdb 文件的名称！ "),
+        refusePath(false, QStringLiteral("输出文件 %1 是一个文件夹"),
+                   QStringLiteral("，请输入 .rdb 文件的名称！ "),
                    QFileInfo(outputText).isDir() ? outputText : output);
         return false;
     }

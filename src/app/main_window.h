@@ -121,7 +121,8 @@ class MainWindow : public PictureWindow {
     // The runs' steps.
     enum class UnpackOutcome { Done, NotAnArchive, Failed };
     QString takeCleanedPath(QLineEdit* box);
-    void refusePath(const QString& text, const QString& path);
+    void refusePath(bool unpack, const QString& problem, const QString& advice,
+                    const QString& path);
     bool unpackPathsUsable(const QString& archiveText, const QString& folderText);
     UnpackOutcome runUnpack(const QString& archiveText, const QString& folderText);
     bool outputUsable(const QString& outputText, const QString& output);

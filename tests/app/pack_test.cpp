@@ -163,7 +163,8 @@ TEST_F(PackFromTheWindow, AnOutputThatIsAFolderIsRefusedAndTrailingBlanksAreDrop
     }
     EXPECT_FALSE(exists("out.rdb"));
     EXPECT_TRUE(QDir(path("out")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    EXPECT_TRUE(label("dbLabel")->text().isEmpty());
+    EXPECT_EQ(label("dbLabel")->text(),
+              "打包失败：输出文件 " + path("out") + separator + " 没有文件名");
 
     messages.clear();
     startPack(" " + path("blue") + " ", path("out/sp.rdb") + "  ");
