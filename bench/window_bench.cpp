@@ -23,7 +23,7 @@
 
 namespace {
 
-using tessapak::app::Form1;
+using tessapak::app::MainWindow;
 using tessapak::controls::XPButton;
 
 int fail(const QString& why) {
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     tessapak::platform::ScriptedMessageBoxes messages;
     tessapak::platform::ScriptedFileDialogs dialogs;
     tessapak::platform::ScriptedUrlOpener urls;
-    Form1 form({&messages, &dialogs, &urls});
+    MainWindow form({&messages, &dialogs, &urls});
     form.show();
     QCoreApplication::processEvents();
 

@@ -1,15 +1,16 @@
 #include "app/about_window.h"
 
 #include <QKeyEvent>
-#include <QPainter>
 #include <QUrl>
 
-#include "app/window_chrome.h"
+#include "app/accessible_chrome.h"
 
 namespace tessapak::app {
 
-about::about(platform::UrlOpener& urls)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), urls_(urls) {
+AboutWindow::AboutWindow(platform::UrlOpener& urls)
+    : PictureWindow(QStringLiteral(":/tessapak/about_background.gif"), QSize(278, 160)),
+      urls_(urls) {
+    installAccessibility();
     setObjectName(QStringLiteral("about"));
     // The caption is empty, but Qt hands an empty one to the system as the
     // program's name, which task lists then show; a blank shows nothing.
@@ -17,50 +18,30 @@ about::about(platform::UrlOpener& urls)
     // A screen reader needs a word for the window all the same.
     setAccessibleName(QStringLiteral("关于"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(278, 160);
-    setFont(windowFont());
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     // Keys reach the window itself: it has no control that takes the focus.
     setFocusPolicy(Qt::StrongFocus);
-    background_.load(QStringLiteral(":/tessapak/about_background.gif"));
 
-    Label2 = new LinkLabel(this, QPoint(16, 8), QStringLiteral("关于"));
-    Label2->setObjectName(QStringLiteral("Label2"));
+    tutorialLink_ = new LinkLabel(this, QPoint(16, 8), QStringLiteral("关于"));
+    tutorialLink_->setObjectName(QStringLiteral("Label2"));
     // The caption lies on the title strip, over the same word in the picture.
-    QPalette palette = Label2->palette();
+    QPalette palette = tutorialLink_->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
-    Label2->setPalette(palette);
-    Label2->setForegroundRole(QPalette::WindowText);
-    Image1 = new ChromeImage(this, QRect(252, 5, 22, 15), QStringLiteral("关闭"));
-    Image1->setObjectName(QStringLiteral("Image1"));
-    connect(Label2, &LinkLabel::Click, this, &about::Label2_Click);
-    connect(Image1, &ChromeImage::Click, this, &about::Image1_Click);
-
-    Form_Load();
-}
-
-void about::Form_Load() {
-    hHandCursor = QCursor(Qt::PointingHandCursor);
-    Label2->setCursor(hHandCursor);
-    Image1->setCursor(hHandCursor);
-}
-
-void about::paintEvent(QPaintEvent* /*event*/) {
-    QPainter painter(this);
-    painter.drawPixmap(0, 0, background_);
-}
-
-void about::mousePressEvent(QMouseEvent* event) {
-    if (startWindowDrag(this, event)) {
-        emit moveRequested();
-    }
+    tutorialLink_->setPalette(palette);
+    tutorialLink_->setForegroundRole(QPalette::WindowText);
+    tutorialLink_->setCursor(Qt::PointingHandCursor);
+    closeImage_ = new ChromeImage(this, QRect(252, 5, 22, 15), QStringLiteral("关闭"));
+    closeImage_->setObjectName(QStringLiteral("Image1"));
+    closeImage_->setCursor(Qt::PointingHandCursor);
+    connect(tutorialLink_, &LinkLabel::Click, this, &AboutWindow::openTutorial);
+    connect(closeImage_, &ChromeImage::Click, this, &AboutWindow::close);
 }
 
 // Any key that produces a character closes the window; arrows, function keys
 // and modifiers alone do not. Qt gives some character keys no text on some
 // platforms, so those are named as well.
-void about::keyPressEvent(QKeyEvent* event) {
+void AboutWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -79,16 +60,8 @@ void about::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void about::Image1_Click() {
-    close();
-}
-
-void about::Label2_Click() {
-    OpenURL(siteAddress(QStringLiteral("/qq/jiaocheng/2012/192.html")));
-}
-
-void about::OpenURL(const QString& target) {
-    urls_.open(QUrl(target));
+void AboutWindow::openTutorial() {
+    urls_.open(QUrl(siteAddress(QStringLiteral("/qq/jiaocheng/2012/192.html"))));
 }
 
 }  // namespace tessapak::app

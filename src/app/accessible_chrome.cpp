@@ -2,9 +2,8 @@
 
 #include <QAccessibleWidget>
 
-#include "app/about_window.h"
-#include "app/main_window.h"
 #include "app/window_chrome.h"
+#include "controls/xp_button/accessible_xp_button.h"
 
 namespace tessapak::app {
 
@@ -81,8 +80,7 @@ class AccessibleLinkLabel : public AccessibleChrome<LinkLabel> {
 
 QAccessibleInterface* accessibleFactory(const QString& className, QObject* object) {
     // Top-level windows, not anonymous panes.
-    if ((className == QLatin1String(Form1::staticMetaObject.className()) ||
-         className == QLatin1String(about::staticMetaObject.className())) &&
+    if (className == QLatin1String(PictureWindow::staticMetaObject.className()) &&
         object->isWidgetType()) {
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
     }
@@ -100,12 +98,13 @@ QAccessibleInterface* accessibleFactory(const QString& className, QObject* objec
 
 }  // namespace
 
-void installAccessibleChrome() {
+void installAccessibility() {
     static const bool installed = [] {
         QAccessible::installFactory(accessibleFactory);
         return true;
     }();
     Q_UNUSED(installed);
+    controls::installAccessibleXPButton();
 }
 
 }  // namespace tessapak::app

@@ -1,6 +1,9 @@
 #include "app/failure_text.h"
 
 #include <QDir>
+#include <QFontMetrics>
+
+#include <algorithm>
 
 #include "archive/display_text.h"
 
@@ -24,39 +27,39 @@ QString reasonFor(const std::error_code& code) {
     return {};
 }
 
-QString describeCause(const archive::ArchiveError& error) {
-    const QString path = shownPath(error.path());
-    switch (error.cause()) {
+// What went wrong, with %1 where the path goes.
+QString causePattern(ErrorCause cause) {
+    switch (cause) {
         case ErrorCause::BadMagic:
-            return QStringLiteral("文件 %1 不是 RDB 文件").arg(path);
+            return QStringLiteral("文件 %1 不是 RDB 文件");
         case ErrorCause::ArchiveMissing:
-            return QStringLiteral("找不到文件 %1").arg(path);
+            return QStringLiteral("找不到文件 %1");
         case ErrorCause::ArchiveTruncated:
-            return QStringLiteral("文件 %1 不完整").arg(path);
+            return QStringLiteral("文件 %1 不完整");
         case ErrorCause::BadHeader:
-            return QStringLiteral("文件 %1 的文件头已损坏").arg(path);
+            return QStringLiteral("文件 %1 的文件头已损坏");
         case ErrorCause::UnsafeName:
-            return QStringLiteral("文件 %1 含有不安全的文件名").arg(path);
+            return QStringLiteral("文件 %1 含有不安全的文件名");
         case ErrorCause::OutputFolderMissing:
-            return QStringLiteral("无法创建文件 %1，所在的目录不存在").arg(path);
+            return QStringLiteral("无法创建文件 %1，所在的目录不存在");
         case ErrorCause::CannotOpen:
-            return QStringLiteral("无法打开 %1").arg(path);
+            return QStringLiteral("无法打开 %1");
         case ErrorCause::CannotRead:
-            return QStringLiteral("无法读取文件 %1").arg(path);
+            return QStringLiteral("无法读取文件 %1");
         case ErrorCause::CannotCreate:
-            return QStringLiteral("无法创建文件 %1").arg(path);
+            return QStringLiteral("无法创建文件 %1");
         case ErrorCause::CannotWrite:
-            return QStringLiteral("无法写入文件 %1").arg(path);
+            return QStringLiteral("无法写入文件 %1");
         case ErrorCause::FileChanged:
-            return QStringLiteral("文件 %1 在打包时被修改或删除").arg(path);
+            return QStringLiteral("文件 %1 在打包时被修改或删除");
         case ErrorCause::NameNotRepresentable:
-            return QStringLiteral("文件名 %1 无法保存到 RDB 文件中").arg(path);
+            return QStringLiteral("文件名 %1 无法保存到 RDB 文件中");
         case ErrorCause::ArchiveTooLarge:
-            return QStringLiteral("文件 %1 将超过 RDB 格式 2 GB 的上限").arg(path);
+            return QStringLiteral("文件 %1 将超过 RDB 格式 2 GB 的上限");
         case ErrorCause::TooManyEntries:
-            return QStringLiteral("文件 %1 要保存的文件数超过 RDB 格式的上限").arg(path);
+            return QStringLiteral("文件 %1 要保存的文件数超过 RDB 格式的上限");
     }
-    return QStringLiteral("处理 %1 时出错").arg(path);
+    return QStringLiteral("处理 %1 时出错");
 }
 
 }  // namespace
@@ -70,7 +73,19 @@ QString shownMessage(const char* text) {
 }
 
 QString describePackFailure(const archive::ArchiveError& error) {
-    return describeCause(error) + reasonFor(error.code());
+    return causePattern(error.cause()).arg(shownPath(error.path())) + reasonFor(error.code());
+}
+
+QString fittedStatus(const QString& text, const QString& path, const QFontMetrics& metrics,
+                     int width) {
+    const int room = width - metrics.horizontalAdvance(QString(text).arg(QString()));
+    return QString(text).arg(metrics.elidedText(path, Qt::ElideMiddle, std::max(room, 0)));
+}
+
+QString failureStatus(const QString& prefix, const archive::ArchiveError& error,
+                      const QFontMetrics& metrics, int width) {
+    return fittedStatus(prefix + causePattern(error.cause()) + reasonFor(error.code()),
+                        shownPath(error.path()), metrics, width);
 }
 
 }  // namespace tessapak::app

@@ -53,4 +53,20 @@ QString cutAtNul(const QString& name) {
     return nul < 0 ? name : name.left(nul);
 }
 
+QString cleanedPath(const QString& text) {
+    QString path = text.trimmed();
+    if (path.size() >= 2 && path.startsWith(QLatin1Char('"')) && path.endsWith(QLatin1Char('"'))) {
+        path = path.mid(1, path.size() - 2).trimmed();
+    }
+    return path;
+}
+
+bool endsWithSeparator(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) || path.endsWith(QDir::separator());
+}
+
+QString archiveNameFor(const QString& output) {
+    return hasRdbExtension(output) ? output : output + QLatin1String(".rdb");
+}
+
 }  // namespace tessapak::app

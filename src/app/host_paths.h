@@ -28,4 +28,16 @@ QString containingFolder(const QString& name);
 // The text before the first NUL, for names that came through a C buffer.
 QString cutAtNul(const QString& name);
 
+// A typed or pasted path as it is meant: without surrounding blanks and
+// without one pair of surrounding double quotes, as Windows' 复制为路径
+// puts them around a path.
+QString cleanedPath(const QString& text);
+
+// True when the path ends with a separator ("\" or "/"), so it names a
+// folder and no file.
+bool endsWithSeparator(const QString& path);
+
+// The name the pack run writes: the path with ".rdb" added unless it has it.
+QString archiveNameFor(const QString& output);
+
 }  // namespace tessapak::app

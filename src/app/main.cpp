@@ -12,10 +12,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(true);
     tessapak::app::installQtTranslations();
 
-    tessapak::app::Form1 window;
+    tessapak::app::MainWindow window;
     window.show();
     // A frameless window is not always activated by the window manager (or at
-    // all without one); the start-up focus on jbbtn only shows when it is.
+    // all without one); the start-up focus on 开始解包 only shows when it is.
     window.activateWindow();
     return QApplication::exec();
 }

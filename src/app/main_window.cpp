@@ -3,10 +3,13 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QGroupBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
+#include <QMimeData>
+#include <QUrl>
 #include <algorithm>
 #include <filesystem>
 #include <new>
@@ -15,11 +18,11 @@
 #include <vector>
 
 #include "app/about_window.h"
+#include "app/accessible_chrome.h"
 #include "app/failure_text.h"
 #include "app/host_paths.h"
 #include "app/status_label.h"
 #include "app/stored_form.h"
-#include "app/window_chrome.h"
 #include "archive/archive_error.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
@@ -44,8 +47,8 @@ namespace {
 const QColor kBackColor(0xE0, 0xE0, 0xE0);
 const QColor kPathBoxColor(0xE0, 0xE0, 0xE0);
 
-QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption,
-                     const QRect& geometry) {
+PanelFrame* makeFrame(QWidget* parent, const char* name, const QString& caption,
+                      const QRect& geometry) {
     auto* frame = new PanelFrame(parent, caption, geometry);
     frame->setObjectName(QLatin1String(name));
     return frame;
@@ -72,8 +75,8 @@ QLabel* makeLabel(QWidget* frame, const char* name, const QPoint& position,
 
 // The status lines are opaque in a system colour, unlike the caption labels.
 StatusLabel* makeStatusLabel(QWidget* frame, const char* name, const QPoint& position,
-                             QPalette::ColorRole background) {
-    auto* label = new StatusLabel(frame, position, background);
+                             QPalette::ColorRole background, const QString& emptyName) {
+    auto* label = new StatusLabel(frame, position, background, emptyName);
     label->setObjectName(QLatin1String(name));
     return label;
 }
@@ -94,89 +97,121 @@ QString progressText(std::int64_t number, std::int64_t total) {
            QString::number(number);
 }
 
+// The one local path of a drag, or nothing when it carries anything else.
+QString droppedPath(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) {
+        return {};
+    }
+    const QUrl url = mime->urls().constFirst();
+    if (!url.isLocalFile()) {
+        return {};
+    }
+    QString path = QDir::toNativeSeparators(url.toLocalFile());
+    // A folder dragged from a file manager may come with a trailing separator.
+    while (path.size() > 1 && path.endsWith(QDir::separator())) {
+        path.chop(1);
+    }
+    return path;
+}
+
+const QString kRdbFilter = QStringLiteral("rdb文件 (*.rdb)");
+
+// A failure's status line ends this far left of the panel's start button.
+constexpr int kStatusGap = 8;
+
+int statusRoom(const QLabel* status, const QWidget* startButton) {
+    return startButton->x() - status->x() - kStatusGap;
+}
+
+// text with path in place of %1, cut to the room left of the start button.
+QString fittedLine(const QLabel* status, const QWidget* startButton, const QString& text,
+                   const QString& path) {
+    return fittedStatus(text, path, status->fontMetrics(), statusRoom(status, startButton));
+}
+const QString kFolderTitle = QStringLiteral("选择目录...");
+
 }  // namespace
 
 Platform Platform::qt() {
     return {&platform::qtMessageBoxes(), &platform::qtFileDialogs(), &platform::qtUrlOpener()};
 }
 
-Form1::Form1(const Platform& platform, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform_(platform) {
+MainWindow::MainWindow(const Platform& platform)
+    : PictureWindow(QStringLiteral(":/tessapak/main_background.gif"), QSize(624, 367)),
+      platform_(platform) {
     initTessapakResources();
+    installAccessibility();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tessapak ") + QLatin1String(kHost));
+    setWindowTitle(QStringLiteral("Tessapak ") + QLatin1String(kSiteDomain));
     QIcon icon;
     for (int size : {16, 32, 48, 64}) {
         icon.addFile(QStringLiteral(":/tessapak/icon_%1.png").arg(size), QSize(size, size));
     }
     setWindowIcon(icon);
-    setFixedSize(624, 367);
-    setFont(windowFont());
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kBackColor);
     setPalette(palette);
     setAutoFillBackground(true);
-    background_.load(QStringLiteral(":/tessapak/main_background.gif"));
 
     createPanels();
     loadButtons();
     createChrome();
     chainTabOrder();
-    Form_Load();
 
-    connect(jbbtn, &XPButton::Click, this, &Form1::jbbtn_Click);
-    connect(dbbtn, &XPButton::Click, this, &Form1::dbbtn_Click);
-    connect(jbbtn1, &XPButton::Click, this, &Form1::jbbtn1_Click);
-    connect(jbbtn2, &XPButton::Click, this, &Form1::jbbtn2_Click);
-    connect(dbbtn1, &XPButton::Click, this, &Form1::dbbtn1_Click);
-    connect(dbbtn2, &XPButton::Click, this, &Form1::dbbtn2_Click);
+    connect(unpackPanel_.startButton, &XPButton::Click, this, &MainWindow::unpackArchive);
+    connect(packPanel_.startButton, &XPButton::Click, this, &MainWindow::packFolder);
+    connect(unpackPanel_.browseArchive, &XPButton::Click, this, &MainWindow::browseForArchive);
+    connect(unpackPanel_.browseTarget, &XPButton::Click, this, &MainWindow::browseForTargetFolder);
+    connect(packPanel_.browseSource, &XPButton::Click, this, &MainWindow::browseForSourceFolder);
+    connect(packPanel_.browseOutput, &XPButton::Click, this, &MainWindow::browseForOutputFile);
 
     // A drop on a panel fills its two boxes, as its first browse button would.
-    for (QWidget* target :
-         std::initializer_list<QWidget*>{jbFrame, jbText1, jbText2, dbFrame, dbText1, dbText2}) {
+    for (QWidget* target : std::initializer_list<QWidget*>{
+             unpackPanel_.frame, unpackPanel_.archivePath, unpackPanel_.targetFolder,
+             packPanel_.frame, packPanel_.sourceFolder, packPanel_.outputPath}) {
         target->setAcceptDrops(true);
         target->installEventFilter(this);
     }
 
-    jbbtn->setFocus();
+    unpackPanel_.startButton->setFocus();
 }
 
-Form1::~Form1() {
+MainWindow::~MainWindow() {
     // The about window has no owner; it must not outlive the program's end.
     delete aboutWindow_.data();
 }
 
-void Form1::Form_Load() {
-    hHandCursor = QCursor(Qt::PointingHandCursor);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{MinButton, UnLoadMain, setImage, QQInstallLabel}) {
-        control->setCursor(hHandCursor);
-    }
-}
+void MainWindow::createPanels() {
+    UnpackPanel& unpack = unpackPanel_;
+    unpack.frame = makeFrame(this, "jbFrame", QStringLiteral("解包"), QRect(42, 53, 537, 129));
+    unpack.archivePath = makePathBox(unpack.frame, "jbText1", QRect(127, 26, 270, 23));
+    unpack.targetFolder = makePathBox(unpack.frame, "jbText2", QRect(127, 63, 270, 23));
+    unpack.archiveCaption =
+        makeLabel(unpack.frame, "jbLabel2", QPoint(57, 30), QStringLiteral("皮肤文件:"));
+    unpack.targetCaption =
+        makeLabel(unpack.frame, "jbLabel3", QPoint(57, 67), QStringLiteral("解出目录:"));
+    unpack.status = makeStatusLabel(unpack.frame, "jbLabel", QPoint(63, 99), QPalette::ToolTipBase,
+                                    QStringLiteral("解包状态"));
+    nameByCaption(unpack.archiveCaption, unpack.archivePath);
+    nameByCaption(unpack.targetCaption, unpack.targetFolder);
 
-void Form1::createPanels() {
-    jbFrame = makeFrame(this, "jbFrame", QStringLiteral("解包"), QRect(42, 53, 537, 129));
-    jbText1 = makePathBox(jbFrame, "jbText1", QRect(127, 26, 270, 23));
-    jbText2 = makePathBox(jbFrame, "jbText2", QRect(127, 63, 270, 23));
-    jbLabel2 = makeLabel(jbFrame, "jbLabel2", QPoint(57, 30), QStringLiteral("皮肤文件:"));
-    jbLabel3 = makeLabel(jbFrame, "jbLabel3", QPoint(57, 67), QStringLiteral("解出目录:"));
-    jbLabel = makeStatusLabel(jbFrame, "jbLabel", QPoint(63, 99), QPalette::ToolTipBase);
-    nameByCaption(jbLabel2, jbText1);
-    nameByCaption(jbLabel3, jbText2);
-
-    dbFrame = makeFrame(this, "dbFrame", QStringLiteral("打包"), QRect(42, 196, 537, 129));
-    dbText1 = makePathBox(dbFrame, "dbText1", QRect(127, 24, 270, 23));
-    dbText2 = makePathBox(dbFrame, "dbText2", QRect(127, 63, 270, 23));
-    dbLabel4 = makeLabel(dbFrame, "dbLabel4", QPoint(56, 31), QStringLiteral("打包目录:"));
-    dbLabel5 = makeLabel(dbFrame, "dbLabel5", QPoint(57, 69), QStringLiteral("输出文件:"));
-    dbLabel = makeStatusLabel(dbFrame, "dbLabel", QPoint(65, 104), QPalette::Button);
-    nameByCaption(dbLabel4, dbText1);
-    nameByCaption(dbLabel5, dbText2);
+    PackPanel& pack = packPanel_;
+    pack.frame = makeFrame(this, "dbFrame", QStringLiteral("打包"), QRect(42, 196, 537, 129));
+    pack.sourceFolder = makePathBox(pack.frame, "dbText1", QRect(127, 24, 270, 23));
+    pack.outputPath = makePathBox(pack.frame, "dbText2", QRect(127, 63, 270, 23));
+    pack.sourceCaption =
+        makeLabel(pack.frame, "dbLabel4", QPoint(56, 31), QStringLiteral("打包目录:"));
+    pack.outputCaption =
+        makeLabel(pack.frame, "dbLabel5", QPoint(57, 69), QStringLiteral("输出文件:"));
+    pack.status = makeStatusLabel(pack.frame, "dbLabel", QPoint(65, 104), QPalette::Button,
+                                  QStringLiteral("打包状态"));
+    nameByCaption(pack.sourceCaption, pack.sourceFolder);
+    nameByCaption(pack.outputCaption, pack.outputPath);
 }
 
 // The six buttons come from the window's stored design data, each restored
 // through ReadProperties as a loading form restores its controls.
-void Form1::loadButtons() {
+void MainWindow::loadButtons() {
     const QList<StoredControl> stored = readStoredForm(QStringLiteral(":/tessapak/form1.json"));
     for (const StoredControl& control : stored) {
         if (control.classId != QLatin1String(kXPButtonClassId)) {
@@ -184,9 +219,9 @@ void Form1::loadButtons() {
         }
         QWidget* container = this;
         if (control.container == QLatin1String("jbFrame")) {
-            container = jbFrame;
+            container = unpackPanel_.frame;
         } else if (control.container == QLatin1String("dbFrame")) {
-            container = dbFrame;
+            container = packPanel_.frame;
         }
         auto* button = new XPButton(container);
         button->setObjectName(control.name);
@@ -202,20 +237,48 @@ void Form1::loadButtons() {
         }
         return button;
     };
-    jbbtn1 = find("jbbtn1");
-    jbbtn2 = find("jbbtn2");
-    jbbtn = find("jbbtn");
-    dbbtn1 = find("dbbtn1");
-    dbbtn2 = find("dbbtn2");
-    dbbtn = find("dbbtn");
+    unpackPanel_.browseArchive = find("jbbtn1");
+    unpackPanel_.browseTarget = find("jbbtn2");
+    unpackPanel_.startButton = find("jbbtn");
+    packPanel_.browseSource = find("dbbtn1");
+    packPanel_.browseOutput = find("dbbtn2");
+    packPanel_.startButton = find("dbbtn");
+}
+
+void MainWindow::createChrome() {
+    const auto makeImage = [this](const char* name, const QRect& geometry, const QString& tip) {
+        auto* image = new ChromeImage(this, geometry, tip);
+        image->setObjectName(QLatin1String(name));
+        image->setCursor(Qt::PointingHandCursor);
+        return image;
+    };
+    aboutImage_ = makeImage("setImage", QRect(5, 5, 18, 15), QStringLiteral("配置QQ版本"));
+    minimizeImage_ = makeImage("MinButton", QRect(576, 5, 16, 16), QStringLiteral("最小化"));
+    closeImage_ = makeImage("UnLoadMain", QRect(599, 4, 21, 19), QStringLiteral("关闭"));
+    downloadLink_ = new LinkLabel(this, QPoint(21, 346), QStringLiteral("Morvena透明皮肤工具下载"));
+    downloadLink_->setObjectName(QStringLiteral("QQInstallLabel"));
+    downloadLink_->setCursor(Qt::PointingHandCursor);
+    QPalette palette = downloadLink_->palette();
+    palette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    downloadLink_->setPalette(palette);
+
+    connect(aboutImage_, &ChromeImage::Click, this, &MainWindow::showAboutWindow);
+    connect(minimizeImage_, &ChromeImage::Click, this, &MainWindow::showMinimized);
+    // The close rule refuses an unload from code; the program ends regardless.
+    connect(closeImage_, &ChromeImage::Click, this, &MainWindow::endProgram);
+    connect(downloadLink_, &LinkLabel::Click, this, &MainWindow::openDownloadPage);
 }
 
 // Tab indices count across the whole window; controls that take no focus
 // (frames, labels, images) hold indices but are not in the chain.
-void Form1::chainTabOrder() {
-    std::vector<std::pair<int, QWidget*>> stops = {
-        {6, jbText1}, {5, jbText2}, {15, dbText1}, {14, dbText2}};
-    for (XPButton* button : {jbbtn1, jbbtn2, jbbtn, dbbtn1, dbbtn2, dbbtn}) {
+void MainWindow::chainTabOrder() {
+    std::vector<std::pair<int, QWidget*>> stops = {{6, unpackPanel_.archivePath},
+                                                   {5, unpackPanel_.targetFolder},
+                                                   {15, packPanel_.sourceFolder},
+                                                   {14, packPanel_.outputPath}};
+    for (XPButton* button :
+         {unpackPanel_.browseArchive, unpackPanel_.browseTarget, unpackPanel_.startButton,
+          packPanel_.browseSource, packPanel_.browseOutput, packPanel_.startButton}) {
         stops.emplace_back(button->property("tabIndex").toInt(), button);
     }
     std::sort(stops.begin(), stops.end(),
@@ -225,48 +288,41 @@ void Form1::chainTabOrder() {
     }
 }
 
-void Form1::paintEvent(QPaintEvent* /*event*/) {
-    QPainter painter(this);
-    painter.drawPixmap(0, 0, background_);
+void MainWindow::disableControls() {
+    for (XPButton* button :
+         {unpackPanel_.startButton, unpackPanel_.browseArchive, unpackPanel_.browseTarget,
+          packPanel_.startButton, packPanel_.browseSource, packPanel_.browseOutput}) {
+        button->setEnabled(false);
+    }
+    closeImage_->setEnabled(false);
 }
 
-void Form1::DisableControls() {
-    jbbtn->setEnabled(false);
-    jbbtn1->setEnabled(false);
-    jbbtn2->setEnabled(false);
-    dbbtn->setEnabled(false);
-    dbbtn1->setEnabled(false);
-    dbbtn2->setEnabled(false);
-    UnLoadMain->setEnabled(false);
+void MainWindow::enableControls() {
+    for (XPButton* button :
+         {unpackPanel_.startButton, unpackPanel_.browseArchive, unpackPanel_.browseTarget,
+          packPanel_.startButton, packPanel_.browseSource, packPanel_.browseOutput}) {
+        button->setEnabled(true);
+    }
+    closeImage_->setEnabled(true);
 }
 
-void Form1::EnableControls() {
-    jbbtn->setEnabled(true);
-    jbbtn1->setEnabled(true);
-    jbbtn2->setEnabled(true);
-    dbbtn->setEnabled(true);
-    dbbtn1->setEnabled(true);
-    dbbtn2->setEnabled(true);
-    UnLoadMain->setEnabled(true);
-}
-
-MessageAnswer Form1::showMessage(const QString& text, const QString& title, MessageIcon icon,
-                                 MessageButtons buttons) {
+MessageAnswer MainWindow::showMessage(const QString& text, const QString& title, MessageIcon icon,
+                                      MessageButtons buttons) {
     return platform_.messages->show(this, text, title, icon, buttons);
 }
 
-void Form1::showProgress(StatusLabel* label, const QString& text) {
+void MainWindow::showProgress(StatusLabel* label, const QString& text) {
     label->setStatus(text);
     QCoreApplication::processEvents();
 }
 
 // A close request that comes while a run lets events through is kept until
 // the run has ended, so the window is never closed under it.
-void Form1::beginRun() {
+void MainWindow::beginRun() {
     running_ = true;
 }
 
-void Form1::endRun() {
+void MainWindow::endRun() {
     running_ = false;
     if (closePending_) {
         closePending_ = false;
@@ -274,17 +330,32 @@ void Form1::endRun() {
     }
 }
 
-void Form1::jbbtn_Click() {
-    UnpackArchive();
+// The path a box holds, cleaned; the box then shows it cleaned too.
+QString MainWindow::takeCleanedPath(QLineEdit* box) {
+    const QString cleaned = cleanedPath(box->text());
+    if (cleaned != box->text()) {
+        box->setText(cleaned);
+    }
+    return cleaned;
 }
 
-void Form1::dbbtn_Click() {
-    PackFolder();
+// Refuses a path a run cannot use before the run: a 信息提示 box with what
+// is wrong and what to do, and the panel's status line with what is wrong.
+// problem has %1 for the path.
+void MainWindow::refusePath(bool unpack, const QString& problem, const QString& advice,
+                            const QString& path) {
+    StatusLabel* const status = unpack ? unpackPanel_.status : packPanel_.status;
+    const XPButton* const start = unpack ? unpackPanel_.startButton : packPanel_.startButton;
+    const QString shown = shownPath(toHostPath(path));
+    status->setStatus(fittedLine(
+        status, start,
+        (unpack ? QStringLiteral("解包失败：") : QStringLiteral("打包失败：")) + problem, shown));
+    showMessage(problem.arg(shown) + advice, QStringLiteral("信息提示"), MessageIcon::Exclamation);
 }
 
-void Form1::UnpackArchive() {
-    const QString archiveText = jbText1->text();
-    const QString folderText = jbText2->text();
+void MainWindow::unpackArchive() {
+    const QString archiveText = takeCleanedPath(unpackPanel_.archivePath);
+    const QString folderText = takeCleanedPath(unpackPanel_.targetFolder);
     if (archiveText.isEmpty()) {
         showMessage(QStringLiteral("皮肤文件不能为空,请先选择文件！ "), QStringLiteral("信息提示"),
                     MessageIcon::Exclamation);
@@ -295,51 +366,91 @@ void Form1::UnpackArchive() {
                     MessageIcon::Exclamation);
         return;
     }
+    if (!unpackPathsUsable(archiveText, folderText)) {
+        return;
+    }
 
     beginRun();
-    DisableControls();
-    enum class Outcome { Done, NotAnArchive, Failed } outcome = Outcome::Failed;
-    try {
-        // The reader opens read-only and tests the magic; it validates the
-        // whole directory before extractTo creates anything.
-        archive::ArchiveReader reader(toHostPath(archiveText));
-        showProgress(jbLabel, QStringLiteral("开始解包..."));
-        reader.readDirectory();
-        reader.extractTo(toHostPath(folderText), [this](std::int64_t number, std::int64_t total) {
-            showProgress(jbLabel, progressText(number, total));
-        });
-        outcome = Outcome::Done;
-    } catch (const archive::ArchiveError& error) {
-        outcome = error.kind() == archive::ErrorKind::NotAnArchive ? Outcome::NotAnArchive
-                                                                   : Outcome::Failed;
-    } catch (const std::exception&) {
-        outcome = Outcome::Failed;
-    }
+    disableControls();
+    const UnpackOutcome outcome = runUnpack(archiveText, folderText);
     // The archive is closed here, before any message.
-
     switch (outcome) {
-        case Outcome::Done:
-            jbLabel->setStatus(QStringLiteral("完成解包。"));
+        case UnpackOutcome::Done:
+            unpackPanel_.status->setStatus(QStringLiteral("完成解包。"));
             showMessage(QStringLiteral("解包完成！ "), QStringLiteral("成功"), MessageIcon::None);
             break;
-        case Outcome::NotAnArchive:
+        case UnpackOutcome::NotAnArchive:
             showMessage(QStringLiteral("无法识别的文件类型！ "), QStringLiteral("文件不支持"),
                         MessageIcon::Critical);
             break;
-        case Outcome::Failed:
+        case UnpackOutcome::Failed:
+            // The message says no more than this; the status line says what failed.
             showMessage(QStringLiteral("解包失败！ 未知错误 "), QStringLiteral("出错"),
                         MessageIcon::Critical);
             break;
     }
-    EnableControls();
+    enableControls();
     endRun();
 }
 
-void Form1::PackFolder() {
+// What can be seen before anything is opened: a missing archive or one that
+// is a folder, a target folder that is missing or a file.
+bool MainWindow::unpackPathsUsable(const QString& archiveText, const QString& folderText) {
+    const QFileInfo archive(archiveText);
+    const QFileInfo folder(folderText);
+    if (archive.isDir()) {
+        refusePath(true, QStringLiteral("皮肤文件 %1 是一个文件夹"),
+                   QStringLiteral("，请选择 .rdb 文件！ "), archiveText);
+    } else if (!archive.exists()) {
+        refusePath(true, QStringLiteral("皮肤文件 %1 不存在"), QStringLiteral("，请检查路径！ "),
+                   archiveText);
+    } else if (!folder.exists()) {
+        refusePath(true, QStringLiteral("解出目录 %1 不存在"), QStringLiteral("，请检查路径！ "),
+                   folderText);
+    } else if (!folder.isDir()) {
+        refusePath(true, QStringLiteral("解出目录 %1 不是文件夹"), QStringLiteral("！ "),
+                   folderText);
+    } else {
+        return true;
+    }
+    return false;
+}
+
+// The engine's part of an unpack run. A failure sets the status line to what
+// failed; a file that is not an archive leaves it as it was.
+MainWindow::UnpackOutcome MainWindow::runUnpack(const QString& archiveText,
+                                                const QString& folderText) {
+    StatusLabel* const status = unpackPanel_.status;
+    const QString failed = QStringLiteral("解包失败：");
+    try {
+        // The reader opens read-only and tests the magic; it validates the
+        // whole directory before extractTo creates anything.
+        archive::ArchiveReader reader(toHostPath(archiveText));
+        showProgress(status, QStringLiteral("开始解包..."));
+        reader.readDirectory();
+        reader.extractTo(toHostPath(folderText), [this](std::int64_t number, std::int64_t total) {
+            showProgress(unpackPanel_.status, progressText(number, total));
+        });
+        return UnpackOutcome::Done;
+    } catch (const archive::ArchiveError& error) {
+        if (error.kind() == archive::ErrorKind::NotAnArchive) {
+            return UnpackOutcome::NotAnArchive;
+        }
+        status->setStatus(failureStatus(failed, error, status->fontMetrics(),
+                                        statusRoom(status, unpackPanel_.startButton)));
+    } catch (const std::bad_alloc&) {
+        status->setStatus(failed + QStringLiteral("内存不足"));
+    } catch (const std::exception&) {
+        status->setStatus(failed + QStringLiteral("未知错误"));
+    }
+    return UnpackOutcome::Failed;
+}
+
+void MainWindow::packFolder() {
     // Every click starts from an empty list, whatever an earlier run left.
     packList_.reset();
-    const QString rootText = dbText1->text();
-    const QString outputText = dbText2->text();
+    const QString rootText = takeCleanedPath(packPanel_.sourceFolder);
+    const QString outputText = takeCleanedPath(packPanel_.outputPath);
     if (rootText.isEmpty()) {
         showMessage(QStringLiteral("目录不能为空，请先选择打包目录！ "), QStringLiteral("信息提示"),
                     MessageIcon::Exclamation);
@@ -350,66 +461,281 @@ void Form1::PackFolder() {
                     MessageIcon::Exclamation);
         return;
     }
-
-    beginRun();
-    DisableControls();
-    const std::filesystem::path root = toHostPath(rootText);
-    const std::filesystem::path output = archive::archivePathFor(toHostPath(outputText));
-    showProgress(dbLabel, QStringLiteral("开始打包..."));
-
-    QString failure;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(root, ec)) {
-        // An empty archive for a mistyped folder would pass for a success.
-        const QString shown = shownPath(root);
-        failure = std::filesystem::exists(root, ec)
-                      ? QStringLiteral("%1 不是目录").arg(shown)
-                      : QStringLiteral("打包目录 %1 不存在").arg(shown);
-    } else {
-        try {
-            const QString separator = QDir::separator();
-            packList_.RootLen = rootText.size() + (rootText.endsWith(separator) ? 0 : 1);
-            // The archive being written is never packed into itself.
-            archive::ListFiles(root, packList_, {output});
-            archive::writeArchive(root, packList_, output,
-                                  [this](std::int64_t number, std::int64_t total) {
-                                      showProgress(dbLabel, progressText(number, total));
-                                  });
-        } catch (const archive::ArchiveError& error) {
-            failure = describePackFailure(error);
-        } catch (const std::bad_alloc&) {
-            failure = QStringLiteral("内存不足");
-        } catch (const std::exception& error) {
-            failure = shownMessage(error.what());
-        }
+    const QString output = archiveNameFor(outputText);
+    if (!outputUsable(outputText, output)) {
+        return;
     }
 
+    beginRun();
+    disableControls();
+    showProgress(packPanel_.status, QStringLiteral("开始打包..."));
+    const QString failure = runPack(rootText, output);
     if (failure.isEmpty()) {
         packList_.reset();
-        dbLabel->setStatus(QStringLiteral("完成打包。"));
+        packPanel_.status->setStatus(QStringLiteral("完成打包。"));
         showMessage(QStringLiteral("打包完成！ "), QStringLiteral("成功"), MessageIcon::None);
     } else {
         showMessage(QStringLiteral("打包失败！未知错误 ") + failure, QStringLiteral("出错"),
                     MessageIcon::Critical);
     }
-    EnableControls();
+    enableControls();
     endRun();
 }
 
-void Form1::Form_QueryUnload(bool& cancel, int unloadMode) {
-    if (unloadMode == kUnloadFromCode) {
-        cancel = true;
+// An output that names a folder would give a strange archive beside or
+// inside it; an existing file is replaced only when the user said so, here
+// or for this very name in the save dialog.
+bool MainWindow::outputUsable(const QString& outputText, const QString& output) {
+    if (endsWithSeparator(outputText)) {
+        refusePath(false, QStringLiteral("输出文件 %1 没有文件名"),
+                   QStringLiteral("，请输入 .rdb 文件的名称！ "), outputText);
+        return false;
+    }
+    if (QFileInfo(outputText).isDir() || QFileInfo(output).isDir()) {
+        refusePath(false, QStringLiteral("输出文件 %1 是一个文件夹"),
+                   QStringLiteral("，请输入 .rdb 文件的名称！ "),
+                   QFileInfo(outputText).isDir() ? outputText : output);
+        return false;
+    }
+    if (anyFileExists(output) && output != confirmedOutput_) {
+        const MessageAnswer answer = showMessage(
+            QStringLiteral("是否替换已存在的文件  ") + shownPath(toHostPath(output)),
+            QStringLiteral("文件已存在"), MessageIcon::Exclamation, MessageButtons::YesNo);
+        if (answer != MessageAnswer::Yes) {
+            return false;
+        }
+        confirmedOutput_ = output;
+    }
+    return true;
+}
+
+// The engine's part of a pack run: empty on success, else the description
+// for the failure message; the status line then says what failed.
+QString MainWindow::runPack(const QString& rootText, const QString& output) {
+    StatusLabel* const status = packPanel_.status;
+    const XPButton* const start = packPanel_.startButton;
+    const QString failed = QStringLiteral("打包失败：");
+    const std::filesystem::path root = toHostPath(rootText);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(root, ec)) {
+        // An empty archive for a mistyped folder would pass for a success.
+        const QString shown = shownPath(root);
+        const QString text = std::filesystem::exists(root, ec)
+                                 ? QStringLiteral("%1 不是目录")
+                                 : QStringLiteral("打包目录 %1 不存在");
+        status->setStatus(fittedLine(status, start, failed + text, shown));
+        return text.arg(shown);
+    }
+    try {
+        const std::filesystem::path archive = toHostPath(output);
+        // The archive being written is never packed into itself.
+        archive::ListFiles(root, packList_, {archive});
+        archive::writeArchive(root, packList_, archive,
+                              [this](std::int64_t number, std::int64_t total) {
+                                  showProgress(packPanel_.status, progressText(number, total));
+                              });
+        return {};
+    } catch (const archive::ArchiveError& error) {
+        status->setStatus(
+            failureStatus(failed, error, status->fontMetrics(), statusRoom(status, start)));
+        return describePackFailure(error);
+    } catch (const std::bad_alloc&) {
+        status->setStatus(failed + QStringLiteral("内存不足"));
+        return QStringLiteral("内存不足");
+    } catch (const std::exception& error) {
+        const QString message = shownMessage(error.what());
+        status->setStatus(fittedLine(status, start, failed + QStringLiteral("%1"), message));
+        return message;
     }
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+QString MainWindow::askFileName(const QString& filter) {
+    try {
+        return cutAtNul(
+            platform_.dialogs->openFileName(this, QStringLiteral("选择一个文件"), filter));
+    } catch (const std::exception&) {
+        showMessage(QStringLiteral("未知原因导致操作失败！"), QStringLiteral("出错"),
+                    MessageIcon::Critical);
+        return {};
+    }
+}
+
+QString MainWindow::askFolderName(const QString& title) {
+    return platform_.dialogs->folderName(this, title);
+}
+
+// The archive browse button's rules after the dialog: the ".rdb" rule, the existence test, then
+// both unpack boxes.
+bool MainWindow::takeArchiveName(QString name) {
+    name = cutAtNul(name);
+    if (!hasRdbExtension(name)) {
+        name += QLatin1String(".rdb");
+    }
+    if (!visibleFileExists(name)) {
+        showMessage(QStringLiteral("文件 ") + shownPath(toHostPath(name)) +
+                        QStringLiteral(" 不存在，请验证输入是否正确！ "),
+                    QStringLiteral("文件不存在"), MessageIcon::Exclamation);
+        return false;
+    }
+    unpackPanel_.archivePath->setText(name);
+    if (unpackPanel_.archivePath->text() == name) {
+        unpackPanel_.targetFolder->setText(containingFolder(name));
+    }
+    return true;
+}
+
+void MainWindow::takeSourceFolder(const QString& folder) {
+    packPanel_.sourceFolder->setText(folder);
+    packPanel_.outputPath->setText(packPanel_.sourceFolder->text() + QLatin1String(".rdb"));
+}
+
+void MainWindow::browseForArchive() {
+    try {
+        for (;;) {
+            const QString name = askFileName(kRdbFilter);
+            if (name.isEmpty() || takeArchiveName(name)) {
+                return;
+            }
+        }
+    } catch (const std::exception&) {
+        showMessage(QStringLiteral("未知错误 "), QStringLiteral("出错"), MessageIcon::Critical);
+    }
+}
+
+void MainWindow::browseForTargetFolder() {
+    const QString folder = askFolderName(kFolderTitle);
+    if (!folder.isEmpty()) {
+        unpackPanel_.targetFolder->setText(folder);
+    }
+}
+
+void MainWindow::browseForSourceFolder() {
+    const QString folder = askFolderName(kFolderTitle);
+    if (!folder.isEmpty()) {
+        takeSourceFolder(folder);
+    }
+}
+
+// A save dialog, so that a new archive can be named; it asks nothing itself,
+// and the question below is the only one before a file is replaced. The
+// ".rdb" rule comes first, so the question names the file that packing will
+// really write, and hidden files count: replacing one unasked would lose it.
+void MainWindow::browseForOutputFile() {
+    try {
+        QString name = cutAtNul(
+            platform_.dialogs->saveFileName(this, QStringLiteral("选择一个文件"), kRdbFilter));
+        if (name.isEmpty()) {
+            return;
+        }
+        if (!hasRdbExtension(name)) {
+            name += QLatin1String(".rdb");
+        }
+        if (anyFileExists(name)) {
+            const MessageAnswer answer = showMessage(
+                QStringLiteral("是否替换已存在的文件  ") + shownPath(toHostPath(name)),
+                QStringLiteral("文件已存在"), MessageIcon::Exclamation, MessageButtons::YesNo);
+            if (answer != MessageAnswer::Yes) {
+                return;
+            }
+            confirmedOutput_ = name;
+        }
+        packPanel_.outputPath->setText(name);
+    } catch (const std::exception&) {
+        showMessage(QStringLiteral("未知错误 "), QStringLiteral("出错"), MessageIcon::Critical);
+    }
+}
+
+// Drops follow the browse buttons: refused while a run has them disabled;
+// an archive (a file ending in ".rdb") on the unpack panel, a folder on the
+// pack panel. A refused file drag is refused on the path boxes too, so the
+// cursor says no there as well, instead of the box taking the path as text.
+bool MainWindow::handleDrop(QObject* target, QEvent* event) {
+    const bool unpackPanel = target == static_cast<QObject*>(unpackPanel_.frame) ||
+                             target == unpackPanel_.archivePath ||
+                             target == unpackPanel_.targetFolder;
+    const auto accepts = [&](const QString& path) {
+        if (path.isEmpty()) {
+            return false;
+        }
+        const QFileInfo info(path);
+        return unpackPanel ? (unpackPanel_.browseArchive->Enabled() && info.isFile() &&
+                              hasRdbExtension(path))
+                           : (packPanel_.browseSource->Enabled() && info.isDir());
+    };
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+        event->type() != QEvent::Drop) {
+        return false;
+    }
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!drop->mimeData()->hasUrls()) {
+        // Text dragged onto a path box is still the box's business.
+        return false;
+    }
+    const QString path = droppedPath(drop->mimeData());
+    if (!accepts(path)) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        if (unpackPanel) {
+            takeArchiveName(path);
+        } else {
+            takeSourceFolder(path);
+        }
+    }
+    return true;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            if (handleDrop(watched, event)) {
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::showAboutWindow() {
+    if (aboutWindow_ == nullptr) {
+        aboutWindow_ = new AboutWindow(*platform_.urls);
+    }
+    aboutWindow_->show();
+    aboutWindow_->raise();
+    aboutWindow_->activateWindow();
+}
+
+// Whether a browser took the address is not shown: nothing happens otherwise.
+void MainWindow::openDownloadPage() {
+    platform_.urls->open(QUrl(siteAddress(QStringLiteral("/qq/"))));
+}
+
+// Every window goes, without further close questions, and the event loop ends.
+void MainWindow::endProgram() {
+    ending_ = true;
+    if (aboutWindow_ != nullptr) {
+        aboutWindow_->close();
+    }
+    close();
+    QCoreApplication::quit();
+}
+
+bool MainWindow::refusesUnload(int unloadMode) {
+    return unloadMode == kUnloadFromCode;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (ending_) {
         event->accept();
         return;
     }
-    bool cancel = false;
-    Form_QueryUnload(cancel, kUnloadFromSystem);
-    if (cancel) {
+    if (refusesUnload(kUnloadFromSystem)) {
         event->ignore();
         return;
     }

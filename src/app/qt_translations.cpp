@@ -26,13 +26,21 @@ bool installQtTranslations() {
         return true;
     }
     initQtTranslationResources();
-    auto* translator = new QTranslator(application);
-    translator->setObjectName(kTranslatorName);
-    if (!translator->load(QStringLiteral(":/tessapak/translations/qtbase_zh_CN.qm"))) {
-        delete translator;
-        return false;
+    // Debian's catalogue, then our own for the texts it leaves in English.
+    for (const char* catalogue : {"qtbase_zh_CN.qm", "tessapak_qt_zh_CN.qm"}) {
+        auto* translator = new QTranslator(application);
+        if (!translator->load(QStringLiteral(":/tessapak/translations/") +
+                              QLatin1String(catalogue))) {
+            delete translator;
+            return false;
+        }
+        if (!QCoreApplication::installTranslator(translator)) {
+            delete translator;
+            return false;
+        }
+        translator->setObjectName(kTranslatorName);
     }
-    return QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 }  // namespace tessapak::app

@@ -9,8 +9,9 @@
 
 namespace tessapak::app {
 
-StatusLabel::StatusLabel(QWidget* parent, const QPoint& position, QPalette::ColorRole background)
-    : QLabel(parent) {
+StatusLabel::StatusLabel(QWidget* parent, const QPoint& position, QPalette::ColorRole background,
+                         const QString& emptyName)
+    : QLabel(parent), emptyName_(emptyName) {
     move(position);
     // Held at the size of its text: a new text of the same size then asks
     // no layout of the frame, which costs as much as the text itself.
@@ -18,6 +19,16 @@ StatusLabel::StatusLabel(QWidget* parent, const QPoint& position, QPalette::Colo
     setCaption(this, QString());
     setBackgroundRole(background);
     setAutoFillBackground(true);
+    nameForAssistiveTechnology();
+}
+
+// An empty label would otherwise be named after its frame ("解包"); one with a
+// text is named by it.
+void StatusLabel::nameForAssistiveTechnology() {
+    const QString name = text().isEmpty() ? emptyName_ : QString();
+    if (accessibleName() != name) {
+        setAccessibleName(name);
+    }
 }
 
 void StatusLabel::setStatus(const QString& text) {
@@ -29,6 +40,7 @@ void StatusLabel::setStatus(const QString& text) {
         frame_.start(frameMilliseconds(), Qt::PreciseTimer, this);
     }
     setCaption(this, text);
+    nameForAssistiveTechnology();
 }
 
 void StatusLabel::timerEvent(QTimerEvent* event) {

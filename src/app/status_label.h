@@ -17,7 +17,10 @@ class StatusLabel : public QLabel {
     Q_OBJECT
 
   public:
-    StatusLabel(QWidget* parent, const QPoint& position, QPalette::ColorRole background);
+    // While it has no text, assistive technology hears emptyName (which
+    // says whose status it is) rather than the frame's caption.
+    StatusLabel(QWidget* parent, const QPoint& position, QPalette::ColorRole background,
+                const QString& emptyName = QString());
 
     void setStatus(const QString& text);
 
@@ -26,9 +29,11 @@ class StatusLabel : public QLabel {
 
   private:
     int frameMilliseconds() const;
+    void nameForAssistiveTechnology();
 
     // Runs for one frame after each repaint that a new text asked for.
     QBasicTimer frame_;
+    QString emptyName_;
 };
 
 }  // namespace tessapak::app

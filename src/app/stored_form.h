@@ -7,7 +7,7 @@
 
 namespace tessapak::app {
 
-// One control of a window's stored design data: what the host keeps for it
+// One control of a window's stored design data: what the form runtime keeps for it
 // (class, name, container, position and size in pixels, tab index) and the
 // control's own property bag as saved.
 struct StoredControl {

@@ -7,15 +7,11 @@
 #include <QUrl>
 #include <QWindow>
 
-#include "app/about_window.h"
-#include "app/accessible_chrome.h"
-#include "app/main_window.h"
-
 namespace tessapak::app {
 
 namespace {
 
-// The host's click rule for the windowless controls: a left press on the
+// The form runtime's click rule for the windowless controls: a left press on the
 // control, then its release inside it. Every press is taken, so none falls
 // through to the window and starts a drag.
 void notePress(bool& leftPressed, QMouseEvent* event) {
@@ -38,7 +34,7 @@ bool isClickRelease(bool& leftPressed, const QWidget* control, QMouseEvent* even
 }  // namespace
 
 QString siteAddress(const QString& path) {
-    return QStringLiteral("http://") + QLatin1String(kHost) + path;
+    return QStringLiteral("http://") + QLatin1String(kSiteDomain) + path;
 }
 
 QFont windowFont() {
@@ -65,9 +61,57 @@ bool startWindowDrag(QWidget* window, const QMouseEvent* event) {
     return true;
 }
 
+PictureWindow::PictureWindow(const QString& picture, const QSize& size)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), picture_(picture) {
+    setFixedSize(size);
+    setFont(windowFont());
+}
+
+double PictureWindow::pictureScaleFor(double ratio) {
+    for (const double scale : kPictureScales) {
+        if (scale >= ratio - 0.01) {
+            return scale;
+        }
+    }
+    return kPictureScales[std::size(kPictureScales) - 1];
+}
+
+// Loaded when first shown at a scale: most screens only ever need one.
+const QPixmap& PictureWindow::pictureAt(double scale) {
+    std::size_t index = 0;
+    while (index + 1 < std::size(kPictureScales) && kPictureScales[index] != scale) {
+        ++index;
+    }
+    QPixmap& picture = pictures_[index];
+    if (picture.isNull()) {
+        QString path = picture_;
+        if (index > 0) {
+            path.insert(path.lastIndexOf(QLatin1Char('.')), QStringLiteral("@%1x").arg(scale));
+        }
+        picture.load(path);
+        picture.setDevicePixelRatio(scale);
+    }
+    return picture;
+}
+
+// The picture drawn for the screen's scale, device pixel for device pixel: a
+// 1x picture scaled up would blur the title, the symbols and the brand.
+void PictureWindow::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    // The painter's scale is the screen's, or that of an image the window is
+    // rendered into.
+    const double ratio = painter.deviceTransform().m11();
+    painter.drawPixmap(QPointF(0, 0), pictureAt(pictureScaleFor(ratio)));
+}
+
+void PictureWindow::mousePressEvent(QMouseEvent* event) {
+    if (startWindowDrag(this, event)) {
+        emit moveRequested();
+    }
+}
+
 ChromeImage::ChromeImage(QWidget* parent, const QRect& geometry, const QString& toolTip)
     : QWidget(parent) {
-    installAccessibleChrome();
     setGeometry(geometry);
     setToolTip(toolTip);
     // The symbol is part of the window's picture; this widget paints nothing.
@@ -102,7 +146,6 @@ void ChromeImage::mouseReleaseEvent(QMouseEvent* event) {
 
 LinkLabel::LinkLabel(QWidget* parent, const QPoint& position, const QString& caption)
     : QLabel(parent) {
-    installAccessibleChrome();
     move(position);
     setCaption(this, caption);
 }
@@ -131,11 +174,13 @@ void PanelFrame::paintEvent(QPaintEvent* /*event*/) {
     const QFontMetrics metrics(font());
     const int line = metrics.height() / 2;
     const QRect box = rect().adjusted(0, line, -1, -1);
-    // Etched: a grey line with a white one just inside it.
-    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
-    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    // Etched: a grey line with a white one just inside it. The white goes
+    // first, so that where the two cross (top right, bottom left) the grey
+    // line stays whole.
     painter.setPen(Qt::white);
     painter.drawRect(box.adjusted(1, 1, 0, 0));
+    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
 
     const int textWidth = metrics.horizontalAdvance(title());
     const QRect titleRect(8, 0, textWidth + 4, metrics.height());
@@ -187,9 +232,10 @@ bool keepsItsWidth(const QLabel* label, const QString& before, const QString& af
     return tabular;
 }
 
-// A label held at one size stays held, at its new size.
+// A label held at one size stays held, at its new size; a held label has a
+// maximum size, a free one has none.
 void sizeLabel(QLabel* label, const QSize& size) {
-    if (label->minimumSize() == label->maximumSize()) {
+    if (label->maximumSize() != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
         label->setFixedSize(size);
     } else {
         label->resize(size);
@@ -204,83 +250,11 @@ void setCaption(QLabel* label, const QString& caption) {
     if (caption.isEmpty()) {
         sizeLabel(label, QSize(6, 12));
     } else if (!keepsItsWidth(label, before, caption)) {
+        // QLabel never hints below its minimum size, which a held label has
+        // at its old size: without this it could only grow.
+        label->setMinimumSize(0, 0);
         sizeLabel(label, label->sizeHint());
     }
-}
-
-}  // namespace tessapak::app
-
-// Form1's chrome: drag, minimise, close, the about window and the link.
-
-namespace tessapak::app {
-
-void Form1::createChrome() {
-    setImage = new ChromeImage(this, QRect(5, 5, 18, 15), QStringLiteral("配置QQ版本"));
-    setImage->setObjectName(QStringLiteral("setImage"));
-    MinButton = new ChromeImage(this, QRect(576, 5, 16, 16), QStringLiteral("最小化"));
-    MinButton->setObjectName(QStringLiteral("MinButton"));
-    UnLoadMain = new ChromeImage(this, QRect(599, 4, 21, 19), QStringLiteral("关闭"));
-    UnLoadMain->setObjectName(QStringLiteral("UnLoadMain"));
-    QQInstallLabel =
-        new LinkLabel(this, QPoint(21, 346), QStringLiteral("Morvena透明皮肤工具下载"));
-    QQInstallLabel->setObjectName(QStringLiteral("QQInstallLabel"));
-    QPalette palette = QQInstallLabel->palette();
-    palette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    QQInstallLabel->setPalette(palette);
-
-    connect(setImage, &ChromeImage::Click, this, &Form1::setImage_Click);
-    connect(MinButton, &ChromeImage::Click, this, &Form1::MinButton_Click);
-    connect(UnLoadMain, &ChromeImage::Click, this, &Form1::UnLoadMain_Click);
-    connect(QQInstallLabel, &LinkLabel::Click, this, &Form1::QQInstallLabel_Click);
-}
-
-void Form1::mousePressEvent(QMouseEvent* event) {
-    if (startWindowDrag(this, event)) {
-        emit moveRequested();
-    }
-}
-
-void Form1::MinButton_Click() {
-    showMinimized();
-}
-
-void Form1::setImage_Click() {
-    if (aboutWindow_ == nullptr) {
-        aboutWindow_ = new about(*platform_.urls);
-    }
-    aboutWindow_->show();
-    aboutWindow_->raise();
-    aboutWindow_->activateWindow();
-}
-
-void Form1::UnLoadMain_Click() {
-    // The unload asked for from code is refused by the close rule; the
-    // program then ends regardless.
-    bool cancel = false;
-    Form_QueryUnload(cancel, kUnloadFromCode);
-    if (!cancel) {
-        close();
-    }
-    endProgram();
-}
-
-// Every window goes, without further close questions, and the event loop ends.
-void Form1::endProgram() {
-    ending_ = true;
-    if (aboutWindow_ != nullptr) {
-        aboutWindow_->close();
-    }
-    close();
-    QCoreApplication::quit();
-}
-
-void Form1::QQInstallLabel_Click() {
-    OpenURL(siteAddress(QStringLiteral("/qq/")));
-}
-
-// Whether a browser took the address is not shown: nothing happens otherwise.
-void Form1::OpenURL(const QString& target) {
-    platform_.urls->open(QUrl(target));
 }
 
 }  // namespace tessapak::app

@@ -6,39 +6,36 @@
 
 namespace tessapak::graphics {
 
-void clsGradient::DefineRect(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2) {
-    GradRect.Left = X1;
-    GradRect.Top = Y1;
-    GradRect.Right = X2;
-    GradRect.Bottom = Y2;
+void Gradient::setRect(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+    rect.left = x1;
+    rect.top = y1;
+    rect.right = x2;
+    rect.bottom = y2;
 }
 
-TRIVERTEX clsGradient::vertexAt(std::int32_t x, std::int32_t y, std::uint32_t color) {
-    TRIVERTEX vertex;
+GradientVertex Gradient::vertexAt(std::int32_t x, std::int32_t y, std::uint32_t color) {
+    GradientVertex vertex;
     vertex.x = x;
     vertex.y = y;
-    vertex.Red = ToColor16(redOf(color) * 256);
-    vertex.Green = ToColor16(greenOf(color) * 256);
-    vertex.Blue = ToColor16(blueOf(color) * 256);
-    vertex.Alpha = 0;
+    vertex.red = toChannel16(redOf(color) * 256);
+    vertex.green = toChannel16(greenOf(color) * 256);
+    vertex.blue = toChannel16(blueOf(color) * 256);
     return vertex;
 }
 
-void clsGradient::DrawGradient(QImage& hDC, const std::int32_t& Direction, std::uint32_t StartColor,
-                               std::uint32_t EndColor) {
-    TRIVERTEX vert[2] = {vertexAt(GradRect.Left, GradRect.Top, StartColor),
-                         vertexAt(GradRect.Right, GradRect.Bottom, EndColor)};
-    const GRADIENT_RECT gRect{0, 1};
+void Gradient::draw(QImage& image, std::int32_t direction, std::uint32_t startColor,
+                    std::uint32_t endColor) {
     // The result is not looked at: a refused fill simply leaves the face unpainted.
-    GradientFill(hDC, vert, 2, &gRect, 1, static_cast<std::uint32_t>(Direction));
+    fillGradient(image, vertexAt(rect.left, rect.top, startColor),
+                 vertexAt(rect.right, rect.bottom, endColor), direction);
 }
 
-void clsGradient::DrawGradient(Surface& hDC, const std::int32_t& Direction,
-                               std::uint32_t StartColor, std::uint32_t EndColor) {
-    DrawGradient(hDC.image(), Direction, StartColor, EndColor);
+void Gradient::draw(Surface& surface, std::int32_t direction, std::uint32_t startColor,
+                    std::uint32_t endColor) {
+    draw(surface.image(), direction, startColor, endColor);
 }
 
-std::int16_t clsGradient::ToColor16(std::int32_t value) {
+std::int16_t Gradient::toChannel16(std::int32_t value) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
 }
 

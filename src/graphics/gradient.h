@@ -6,41 +6,42 @@
 namespace tessapak::graphics {
 
 class Surface;
-struct TRIVERTEX;
+struct GradientVertex;
 
-// The platform's RECT: four signed 32-bit values, not kept in order.
-struct RECT {
-    std::int32_t Left = 0;
-    std::int32_t Top = 0;
-    std::int32_t Right = 0;
-    std::int32_t Bottom = 0;
+// A rectangle as four signed 32-bit edges, not kept in order.
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
 };
 
-struct ClsGradientTestAccess;
+struct GradientTestAccess;
 
 // Fills a rectangle with a two-colour linear gradient. The button creates one
 // per repaint; it owns nothing but its rectangle.
-class clsGradient {
+class Gradient {
   public:
-    // Stores the four values unchanged, as SetRect does: no ordering, no check.
-    void DefineRect(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
+    // Stores the four values unchanged: no ordering, no check.
+    void setRect(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
 
-    // Direction 0 runs left to right, 1 top to bottom; StartColor lies at the
-    // left or top edge. Colours are 0x00BBGGRR; the top byte is ignored.
-    void DrawGradient(QImage& hDC, const std::int32_t& Direction, std::uint32_t StartColor,
-                      std::uint32_t EndColor);
-    void DrawGradient(Surface& hDC, const std::int32_t& Direction, std::uint32_t StartColor,
-                      std::uint32_t EndColor);
+    // Direction kGradientHorizontal or kGradientVertical (gradient_fill.h);
+    // startColor lies at the left or top edge. Colours are 0x00BBGGRR; the
+    // top byte is ignored.
+    void draw(QImage& image, std::int32_t direction, std::uint32_t startColor,
+              std::uint32_t endColor);
+    void draw(Surface& surface, std::int32_t direction, std::uint32_t startColor,
+              std::uint32_t endColor);
 
-    RECT GradRect;
+    Rect rect;
 
   private:
-    friend struct ClsGradientTestAccess;
+    friend struct GradientTestAccess;
 
     // The vertex channel from a colour byte times 256: same low 16 bits, signed.
-    static std::int16_t ToColor16(std::int32_t value);
+    static std::int16_t toChannel16(std::int32_t value);
     // One corner of the fill: its point and its colour in 16-bit channels.
-    static TRIVERTEX vertexAt(std::int32_t x, std::int32_t y, std::uint32_t color);
+    static GradientVertex vertexAt(std::int32_t x, std::int32_t y, std::uint32_t color);
 };
 
 }  // namespace tessapak::graphics

@@ -13,10 +13,10 @@ struct Channels {
     std::int64_t blue;
 };
 
-Channels channelsOf(const TRIVERTEX& v) {
+Channels channelsOf(const GradientVertex& v) {
     // The 16 bits are read unsigned whatever sign the painter gave them.
-    return {static_cast<std::uint16_t>(v.Red), static_cast<std::uint16_t>(v.Green),
-            static_cast<std::uint16_t>(v.Blue)};
+    return {static_cast<std::uint16_t>(v.red), static_cast<std::uint16_t>(v.green),
+            static_cast<std::uint16_t>(v.blue)};
 }
 
 QRgb interpolate(const Channels& c0, const Channels& c1, std::int64_t i, std::int64_t n) {
@@ -26,8 +26,8 @@ QRgb interpolate(const Channels& c0, const Channels& c1, std::int64_t i, std::in
     return qRgb(at(c0.red, c1.red), at(c0.green, c1.green), at(c0.blue, c1.blue));
 }
 
-void fillRect(QImage& image, const TRIVERTEX& upperLeft, const TRIVERTEX& lowerRight,
-              std::uint32_t mode) {
+void fillRect(QImage& image, const GradientVertex& upperLeft, const GradientVertex& lowerRight,
+              std::int32_t direction) {
     // 64-bit so that a rectangle spanning the whole 32-bit range cannot overflow.
     const std::int64_t left = upperLeft.x;
     const std::int64_t top = upperLeft.y;
@@ -47,7 +47,7 @@ void fillRect(QImage& image, const TRIVERTEX& upperLeft, const TRIVERTEX& lowerR
     const Channels c1 = channelsOf(lowerRight);
     for (std::int64_t y = y0; y < y1; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
-        if (mode == GRADIENT_FILL_RECT_V) {
+        if (direction == kGradientVertical) {
             std::fill(line + x0, line + x1, interpolate(c0, c1, y - top, bottom - top));
         } else {
             for (std::int64_t x = x0; x < x1; ++x) {
@@ -59,27 +59,20 @@ void fillRect(QImage& image, const TRIVERTEX& upperLeft, const TRIVERTEX& lowerR
 
 }  // namespace
 
-bool GradientFill(QImage& hdc, const TRIVERTEX* pVertex, std::uint32_t nVertex,
-                  const GRADIENT_RECT* pMesh, std::uint32_t nMesh, std::uint32_t ulMode) {
-    if (hdc.isNull() || pVertex == nullptr || pMesh == nullptr) {
+bool fillGradient(QImage& image, const GradientVertex& upperLeft, const GradientVertex& lowerRight,
+                  std::int32_t direction) {
+    if (image.isNull()) {
         return false;
     }
-    if (ulMode != GRADIENT_FILL_RECT_H && ulMode != GRADIENT_FILL_RECT_V) {
+    if (direction != kGradientHorizontal && direction != kGradientVertical) {
         return false;
-    }
-    for (std::uint32_t m = 0; m < nMesh; ++m) {
-        if (pMesh[m].UpperLeft >= nVertex || pMesh[m].LowerRight >= nVertex) {
-            return false;
-        }
     }
     // Pixels are written as whole 32-bit words; an image in any other layout
     // is brought to one first, keeping its content.
-    if (hdc.format() != QImage::Format_RGB32 && hdc.format() != QImage::Format_ARGB32) {
-        hdc.convertTo(hdc.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) {
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     }
-    for (std::uint32_t m = 0; m < nMesh; ++m) {
-        fillRect(hdc, pVertex[pMesh[m].UpperLeft], pVertex[pMesh[m].LowerRight], ulMode);
-    }
+    fillRect(image, upperLeft, lowerRight, direction);
     return true;
 }
 

@@ -48,10 +48,10 @@ std::vector<RowSpan> roundRectSpans(std::int32_t left, std::int32_t top, std::in
     return rows;
 }
 
-QRegion CreateRoundRectRgn(std::int32_t left, std::int32_t top, std::int32_t right,
-                           std::int32_t bottom, std::int32_t w, std::int32_t h) {
+QRegion roundRectRegion(std::int32_t left, std::int32_t top, std::int32_t right,
+                        std::int32_t bottom, std::int32_t w, std::int32_t h) {
     // gdi32 makes this region one pixel smaller at the right and the bottom
-    // than the box it is given, so that CreateRoundRectRgn(0, 0, W, H) ends on
+    // than the box it is given, so that roundRectRegion(0, 0, W, H) ends on
     // the outline that RoundRect(0, 0, W - 1, H - 1) draws: the outline is the
     // region's rim and no face shows outside it.
     const std::int64_t l = std::min(left, right);

@@ -22,11 +22,11 @@ struct RowSpan {
 std::vector<RowSpan> roundRectSpans(std::int32_t left, std::int32_t top, std::int32_t right,
                                     std::int32_t bottom, std::int32_t w, std::int32_t h);
 
-// The window shape of gdi32's CreateRoundRectRgn: like gdi32, it covers the
+// The window shape gdi32's CreateRoundRectRgn gives: like it, this covers the
 // box one pixel smaller at the right and the bottom (right - 1, bottom - 1,
 // both excluded), so it ends where RoundRect(left, top, right - 1, bottom - 1)
 // draws its outline.
-QRegion CreateRoundRectRgn(std::int32_t left, std::int32_t top, std::int32_t right,
-                           std::int32_t bottom, std::int32_t w, std::int32_t h);
+QRegion roundRectRegion(std::int32_t left, std::int32_t top, std::int32_t right,
+                        std::int32_t bottom, std::int32_t w, std::int32_t h);
 
 }  // namespace tessapak::graphics

@@ -38,7 +38,7 @@ int blockEdge(long long x, double ratio) {
 }
 
 int roundToInt(double value) {
-    // Nearest, ties to even, like the host's conversions; kept inside int so
+    // Nearest, ties to even, like the form runtime's conversions; kept inside int so
     // an absurd coordinate cannot overflow.
     const double r = std::nearbyint(value);
     if (!(r > std::numeric_limits<int>::min())) {
@@ -171,7 +171,7 @@ void Surface::RoundRect(int left, int top, int right, int bottom, int w, int h) 
     // The outline is the rim of the same shape the window region is made of;
     // QPainter's rounded rectangles are antialiased and place their corners
     // differently, which would leave outline pixels outside the region.
-    // The region of CreateRoundRectRgn(0, 0, W, H) is exactly this shape for
+    // The region of roundRectRegion(0, 0, W, H) is exactly this shape for
     // RoundRect(0, 0, W - 1, H - 1), so the outline is the region's own rim.
     std::vector<RowSpan> rows = roundRectSpans(left, top, right, bottom, w, h);
     std::erase_if(rows, [](const RowSpan& span) { return span.x1 <= span.x0; });

@@ -14,17 +14,17 @@ namespace tessapak::graphics {
 constexpr std::uint32_t SRCAND = 0x8800C6;    // destination AND source
 constexpr std::uint32_t SRCPAINT = 0xEE0086;  // destination OR source
 
-// The surface's scale unit, with the host's own numbers for them.
+// The surface's scale unit, with the form runtime's own numbers for them.
 enum class ScaleUnit : std::int32_t { Twips = 1, Pixels = 3 };
 
 constexpr int kTwipsPerPixel = 15;
 
 // The control's drawing surface: an opaque image of the widget's size that the
-// widget shows, with the host's drawing state (colours, font, unit, current
+// widget shows, with the form runtime's drawing state (colours, font, unit, current
 // position). Colours are 0x00BBGGRR throughout.
 //
 // Coordinates of PSet, Line and the current position are in the current scale
-// unit, as the host's drawing methods are; RoundRect and BitBlt are device
+// unit, as the form runtime's drawing methods are; RoundRect and BitBlt are device
 // calls and always take pixels.
 class Surface {
   public:
@@ -69,7 +69,7 @@ class Surface {
 
     // Draws the text with its top-left corner at the current position, in the
     // current font and foreground colour, without a background and without
-    // wrapping; then moves to the start of the next line, as the host does.
+    // wrapping; then moves to the start of the next line, as the form runtime does.
     void Print(const QString& text);
 
     void PSet(int x, int y, std::uint32_t colour);

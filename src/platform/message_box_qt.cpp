@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <utility>
 
 #include "platform/message_box.h"
 
@@ -18,8 +19,9 @@ namespace {
 // has no room left for the title.
 constexpr int kTitleBarRoom = 170;
 
-// A zero-width space: a place where a line may break, drawn as nothing.
-constexpr QChar kBreakHint(0x200B);
+// The widest a path may run on one line of a box before it is broken: below
+// the width Qt gives a box's text on a small screen.
+constexpr int kPathLineWidth = 400;
 
 QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
@@ -36,24 +38,45 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
 
 // Line breaking finds no place inside a path written with "\" (nor after a
 // "/" before a digit), so a long path would run past the box, or Qt would
-// cut it anywhere, even inside a name. After each separator it may break.
-QString withBreaksAfterSeparators(const QString& text) {
+// cut it anywhere, even inside a name. A word too wide for a line is broken
+// here with real line breaks, after a separator where one fits, so that no
+// invisible character ends up in the text a user copies or hears.
+QString breakLongWords(const QString& text, const QFontMetrics& metrics) {
     QString shown;
-    shown.reserve(text.size() + text.size() / 8);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        shown.append(text[i]);
-        const bool separator = text[i] == QLatin1Char('\\') || text[i] == QLatin1Char('/');
-        if (separator && i + 1 < text.size() && !text[i + 1].isSpace()) {
-            shown.append(kBreakHint);
+    shown.reserve(text.size() + 8);
+    qsizetype lineStart = 0;   // in shown
+    qsizetype lastBreak = -1;  // in shown: just after the last separator
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            lineStart = shown.size() + 1;
+            lastBreak = -1;
+        }
+        shown.append(c);
+        if (c.isSpace()) {
+            continue;
+        }
+        if (metrics.horizontalAdvance(shown.mid(lineStart)) > kPathLineWidth &&
+            shown.size() - lineStart > 1) {
+            const qsizetype at = lastBreak > lineStart ? lastBreak : shown.size() - 1;
+            shown.insert(at, QLatin1Char('\n'));
+            lineStart = at + 1;
+            lastBreak = -1;
+        }
+        if (c == QLatin1Char('\\') || c == QLatin1Char('/')) {
+            lastBreak = shown.size();
         }
     }
     return shown;
 }
 
-// Where Ctrl+C copies the box's title and text (on Windows), the break hints
-// are not part of the text and must not end up in a path pasted elsewhere.
-class CopyWithoutBreakHints final : public QObject {
+// Where Ctrl+C copies the box's title and text (on Windows), the breaks put
+// into a long path are not part of it and must not end up in a path pasted
+// elsewhere.
+class CopyTheTextAsGiven final : public QObject {
   public:
+    CopyTheTextAsGiven(QString shown, QString given)
+        : shown_(std::move(shown)), given_(std::move(given)) {}
+
     bool eventFilter(QObject* box, QEvent* event) override {
         if (event->type() != QEvent::KeyPress ||
             !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
@@ -63,11 +86,15 @@ class CopyWithoutBreakHints final : public QObject {
         const QString before = clipboard->text();
         box->event(event);
         const QString copied = clipboard->text();
-        if (copied != before && copied.contains(kBreakHint)) {
-            clipboard->setText(QString(copied).remove(kBreakHint));
+        if (copied != before && shown_ != given_ && copied.contains(shown_)) {
+            clipboard->setText(QString(copied).replace(shown_, given_));
         }
         return true;
     }
+
+  private:
+    QString shown_;
+    QString given_;
 };
 
 // Keeps the box at least as wide as its title needs in a title bar.
@@ -86,8 +113,8 @@ class QtMessageBoxes final : public MessageBoxes {
   public:
     MessageAnswer show(QWidget* parent, const QString& text, const QString& title, MessageIcon icon,
                        MessageButtons buttons) override {
-        QMessageBox box(qtIcon(icon), title, withBreaksAfterSeparators(text), QMessageBox::NoButton,
-                        parent);
+        const QString shown = breakLongWords(text, QFontMetrics(QGuiApplication::font()));
+        QMessageBox box(qtIcon(icon), title, shown, QMessageBox::NoButton, parent);
         // Texts carry file names; one that looks like markup must show as it is.
         box.setTextFormat(Qt::PlainText);
         if (buttons == MessageButtons::YesNo) {
@@ -98,7 +125,7 @@ class QtMessageBoxes final : public MessageBoxes {
             box.setStandardButtons(QMessageBox::Ok);
         }
         fitTitle(box, title);
-        CopyWithoutBreakHints copy;
+        CopyTheTextAsGiven copy(shown, text);
         box.installEventFilter(&copy);
         const int chosen = box.exec();
         if (buttons == MessageButtons::Ok) {

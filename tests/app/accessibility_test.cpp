@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/about_window.h"
+#include "app/status_label.h"
 #include "window_fixture.h"
 
 namespace tessapak::app::testing {
@@ -55,6 +56,12 @@ TEST_F(Accessibility, EveryControlHasTheRoleAndNameAScreenReaderAnnounces) {
     expect(image("UnLoadMain"), QAccessible::Button, "关闭");
     expect(control<QWidget>("QQInstallLabel"), QAccessible::Link, "Morvena透明皮肤工具下载");
     expect(form.get(), QAccessible::Window, "Tessapak www.morvena.example");
+    // An empty status line says whose status it is, not the frame's caption;
+    // with a text, it is named by the text.
+    expect(label("jbLabel"), QAccessible::StaticText, "解包状态");
+    expect(label("dbLabel"), QAccessible::StaticText, "打包状态");
+    static_cast<StatusLabel*>(label("jbLabel"))->setStatus("完成解包。");
+    expect(label("jbLabel"), QAccessible::StaticText, "完成解包。");
 
     // The caption label is the box's label, as the buddy relation says.
     QList<QObject*> labels;
@@ -63,7 +70,7 @@ TEST_F(Accessibility, EveryControlHasTheRoleAndNameAScreenReaderAnnounces) {
     }
     EXPECT_TRUE(labels.contains(label("jbLabel2")));
 
-    const auto about = std::make_unique<app::about>(urls);
+    const auto about = std::make_unique<app::AboutWindow>(urls);
     expect(about->findChild<QWidget*>("Image1"), QAccessible::Button, "关闭");
     expect(about->findChild<QWidget*>("Label2"), QAccessible::Link, "关于");
     expect(about.get(), QAccessible::Window, "关于");
@@ -75,7 +82,7 @@ TEST_F(Accessibility, PressingAButtonClicksItAndNothingWhileItIsDisabled) {
     EXPECT_FALSE(accessible(button("jbbtn"))->state().disabled);
 
     messages.clear();
-    form->DisableControls();
+    form->disableControls();
     for (QObject* control : std::initializer_list<QObject*>{button("jbbtn"), image("UnLoadMain")}) {
         EXPECT_TRUE(accessible(control)->state().disabled);
         pressDefaultAction(control);
@@ -87,7 +94,7 @@ TEST_F(Accessibility, PressingAButtonClicksItAndNothingWhileItIsDisabled) {
     pressDefaultAction(image("setImage"));
     ASSERT_NE(form->aboutWindow(), nullptr);
     EXPECT_TRUE(form->aboutWindow()->isVisible());
-    form->EnableControls();
+    form->enableControls();
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
 #include <QHelpEvent>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <QWindow>
+#include <cmath>
 
 #include "app/about_window.h"
 #include "window_fixture.h"
@@ -15,7 +19,7 @@ namespace {
 int openAboutWindows() {
     int count = 0;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<about*>(widget) != nullptr && widget->isVisible()) {
+        if (qobject_cast<AboutWindow*>(widget) != nullptr && widget->isVisible()) {
             ++count;
         }
     }
@@ -41,7 +45,7 @@ class WindowChrome : public WindowTest {
 };
 
 TEST_F(WindowChrome, OnlyALeftPressOnTheBareAreaMovesTheWindow) {
-    QSignalSpy moves(form.get(), &Form1::moveRequested);
+    QSignalSpy moves(form.get(), &MainWindow::moveRequested);
     pressAt(form.get(), QPoint(300, 40), Qt::RightButton);
     pressAt(form.get(), QPoint(300, 40), Qt::MiddleButton);
     pressAt(form.get(), QPoint(42 + 20, 53 + 60), Qt::LeftButton);  // inside the unpack frame
@@ -68,7 +72,7 @@ TEST_F(WindowChrome, MinButtonMinimisesAndTheLinkOpensTheQqSection) {
 
 TEST_F(WindowChrome, SetImageOpensOneAboutWindowAndAFreshOneAfterClosing) {
     click(image("setImage"));
-    about* first = form->aboutWindow();
+    AboutWindow* first = form->aboutWindow();
     ASSERT_NE(first, nullptr);
     click(image("setImage"));
     EXPECT_EQ(form->aboutWindow(), first);
@@ -90,9 +94,9 @@ TEST_F(WindowChrome, SetImageOpensOneAboutWindowAndAFreshOneAfterClosing) {
 
 TEST_F(WindowChrome, TheAboutLinkOpensTheTutorialAndPressesOnItDoNotMoveTheWindow) {
     click(image("setImage"));
-    about* window = form->aboutWindow();
+    AboutWindow* window = form->aboutWindow();
     ASSERT_NE(window, nullptr);
-    QSignalSpy moves(window, &about::moveRequested);
+    QSignalSpy moves(window, &AboutWindow::moveRequested);
     auto* link = window->findChild<LinkLabel*>("Label2");
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(link->pos(), QPoint(16, 8));
@@ -115,7 +119,7 @@ TEST_F(WindowChrome, CharacterKeysCloseTheAboutWindowAndOthersDoNot) {
     }
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_A, Qt::Key_7}) {
         click(image("setImage"));
-        about* window = form->aboutWindow();
+        AboutWindow* window = form->aboutWindow();
         QTest::keyClick(window, key);
         flushDeletes();
         EXPECT_EQ(form->aboutWindow(), nullptr) << key;
@@ -130,11 +134,11 @@ TEST_F(WindowChrome, TheCloseImageShowsItsToolTipOnlyWhileEnabled) {
         QApplication::sendEvent(close, &help);
     };
     ASSERT_FALSE(QToolTip::isVisible());
-    form->DisableControls();
+    form->disableControls();
     askForTip();
     EXPECT_FALSE(QToolTip::isVisible());
 
-    form->EnableControls();
+    form->enableControls();
     askForTip();
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(QToolTip::text(), "关闭");
@@ -143,13 +147,9 @@ TEST_F(WindowChrome, TheCloseImageShowsItsToolTipOnlyWhileEnabled) {
 
 TEST_F(WindowChrome, TheCloseRuleRefusesOnlyUnloadsFromCode) {
     for (int mode : {0, 2, 3}) {
-        bool cancel = false;
-        form->Form_QueryUnload(cancel, mode);
-        EXPECT_FALSE(cancel) << mode;
+        EXPECT_FALSE(MainWindow::refusesUnload(mode)) << mode;
     }
-    bool cancel = false;
-    form->Form_QueryUnload(cancel, kUnloadFromCode);
-    EXPECT_TRUE(cancel);
+    EXPECT_TRUE(MainWindow::refusesUnload(kUnloadFromCode));
 }
 
 TEST_F(WindowChrome, ASystemCloseClosesTheMainWindowOnly) {
@@ -209,6 +209,50 @@ TEST_F(WindowChrome, ACloseDuringARunWaitsForItsEndAndTheCloseImageIgnoresClicks
     EXPECT_FALSE(form->isVisible());
     ASSERT_NE(form->aboutWindow(), nullptr);
     EXPECT_TRUE(form->aboutWindow()->isVisible());
+}
+
+// Each scale shows the picture drawn for it, device pixel for device pixel,
+// not the 1x picture scaled up.
+TEST_F(WindowChrome, TheBackgroundIsThePictureMadeForTheScale) {
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        const QString suffix = scale == 1.0 ? QString() : QStringLiteral("@%1x").arg(scale);
+        const QImage picture = QImage(":/tessapak/main_background" + suffix + ".gif")
+                                   .convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(picture.size(), QSize(static_cast<int>(std::ceil(624 * scale)),
+                                        static_cast<int>(std::ceil(367 * scale))))
+            << scale;
+        QImage shown(picture.size(), QImage::Format_RGB32);
+        shown.setDevicePixelRatio(scale);
+        shown.fill(Qt::black);
+        form->render(&shown);
+        // The title strip between the about image and the minimise image.
+        int differing = 0;
+        for (int y = 0; y < static_cast<int>(27 * scale); ++y) {
+            for (int x = static_cast<int>(30 * scale); x < static_cast<int>(560 * scale); ++x) {
+                differing += shown.pixel(x, y) != picture.pixel(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differing, 0) << scale;
+    }
+}
+
+// The panel frame's grey line runs unbroken into its corners: the white
+// line inside it does not cut it at the top right or the bottom left.
+TEST_F(WindowChrome, PanelFrameCornersAreWhole) {
+    auto* frame = control<QGroupBox>("jbFrame");
+    const int top = QFontMetrics(frame->font()).height() / 2;  // where the border starts
+    const int w = frame->width();
+    const int h = frame->height();
+    for (const int scale : {1, 2}) {
+        QImage shown(frame->size() * scale, QImage::Format_RGB32);
+        shown.setDevicePixelRatio(scale);
+        frame->render(&shown);
+        // The grey right edge where the white top line meets it, and the grey
+        // bottom edge where the white left line meets it.
+        for (const QPoint corner : {QPoint(w - 2, top + 1), QPoint(1, h - 2)}) {
+            EXPECT_EQ(shown.pixel(corner * scale), qRgb(0xA0, 0xA0, 0xA0)) << scale;
+        }
+    }
 }
 
 }  // namespace

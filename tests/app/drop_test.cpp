@@ -43,13 +43,32 @@ TEST_F(DropOnPanels, AnArchiveDroppedOnTheUnpackPanelFillsBothBoxes) {
     EXPECT_TRUE(dialogs.asked().isEmpty());
 }
 
-TEST_F(DropOnPanels, ADroppedFileFollowsTheRdbRuleWithoutReopeningADialog) {
+// Only an archive goes onto the unpack panel and only a folder onto the pack
+// panel, the path boxes included: anything else is refused while dragging,
+// so the cursor says no, and changes nothing.
+TEST_F(DropOnPanels, EachPanelTakesOnlyItsKindOfPath) {
     writeFile("skins/blue.dat", "x");
-    EXPECT_TRUE(drop(control<QGroupBox>("jbFrame"), path("skins/blue.dat")));
-    ASSERT_EQ(messages.shown().size(), 1);
-    EXPECT_EQ(messages.shown()[0].text,
-              "文件 " + path("skins/blue.dat.rdb") + " 不存在，请验证输入是否正确！ ");
-    EXPECT_TRUE(box("jbText1")->text().isEmpty());
+    writeFile("skins/notes.txt", "x");
+    writeFile("skins/red.rdb", "x");
+    QDir().mkpath(path("skins/folder.rdb"));
+    struct Case {
+        const char* target;
+        QString dropped;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"jbFrame", path("skins/blue.dat"), false},   {"jbText1", path("skins/notes.txt"), false},
+        {"jbText2", path("skins/folder.rdb"), false}, {"dbText1", path("skins/red.rdb"), false},
+        {"dbFrame", path("skins/notes.txt"), false},  {"dbText2", path("skins/folder.rdb"), true},
+        {"jbText2", path("skins/red.rdb"), true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(drop(control<QWidget>(c.target), c.dropped), c.taken)
+            << c.target << " " << c.dropped.toStdString();
+    }
+    EXPECT_EQ(box("jbText1")->text(), path("skins/red.rdb"));
+    EXPECT_EQ(box("dbText1")->text(), path("skins/folder.rdb"));
+    EXPECT_TRUE(messages.shown().isEmpty());
     EXPECT_TRUE(dialogs.asked().isEmpty());
 }
 
@@ -68,7 +87,7 @@ TEST_F(DropOnPanels, TheWrongKindOrABusyWindowRefusesTheDrop) {
     EXPECT_FALSE(drop(control<QGroupBox>("dbFrame"), path("file.rdb")));
     EXPECT_FALSE(drop(control<QGroupBox>("dbFrame"), path("nothing")));
 
-    form->DisableControls();
+    form->disableControls();
     EXPECT_FALSE(drop(control<QGroupBox>("jbFrame"), path("file.rdb")));
     EXPECT_FALSE(drop(control<QGroupBox>("dbFrame"), path("folder")));
     for (const char* name : {"jbText1", "jbText2", "dbText1", "dbText2"}) {

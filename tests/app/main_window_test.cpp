@@ -129,7 +129,7 @@ TEST_F(MainWindow, EnterAtStartUpRunsAnUnpackThatStopsAtTheEmptyPath) {
 }
 
 TEST_F(MainWindow, TheBusyStateTogglesExactlyTheSevenControls) {
-    form->DisableControls();
+    form->disableControls();
     EXPECT_FALSE(snapshot().enabled.contains(true));
     for (const char* name : {"jbText1", "jbText2", "dbText1", "dbText2"}) {
         EXPECT_TRUE(box(name)->isEnabled()) << name;
@@ -140,8 +140,8 @@ TEST_F(MainWindow, TheBusyStateTogglesExactlyTheSevenControls) {
     // The buttons' own flag, never the widget's: they keep taking focus.
     EXPECT_TRUE(button("jbbtn")->isEnabled());
 
-    form->EnableControls();
-    form->EnableControls();
+    form->enableControls();
+    form->enableControls();
     EXPECT_FALSE(snapshot().enabled.contains(false));
 }
 
@@ -156,7 +156,7 @@ TEST_F(MainWindow, LoadsItsSixButtonsFromTheStoredDesignData) {
         EXPECT_EQ(loaded->geometry(), entry.geometry);
         EXPECT_EQ(loaded->parentWidget()->objectName(), entry.container);
 
-        // The host's extents are the size in 0.01 mm: twips * 2540 / 1440.
+        // The form runtime's extents are the size in 0.01 mm: twips * 2540 / 1440.
         const auto extent = [](int pixels) { return std::lround(pixels * 15 * 2540.0 / 1440.0); };
         EXPECT_EQ(entry.properties.value("_extentx").toInt(), extent(entry.geometry.width()));
         EXPECT_EQ(entry.properties.value("_extenty").toInt(), extent(entry.geometry.height()));

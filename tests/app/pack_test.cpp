@@ -86,7 +86,77 @@ TEST_F(PackFromTheWindow, AddsTheExtensionOnlyWhenMissingAndReplacesAnOldFile) {
     startPack(path("blue"), path("old.RDB"));
     EXPECT_EQ(readFile("old.RDB"), exampleArchive());
     EXPECT_FALSE(exists("old.RDB.rdb"));
-    EXPECT_EQ(messages.shown().size(), 2);
+    // Done, then the replace question (answered Yes), then done.
+    ASSERT_EQ(messages.shown().size(), 3);
+    EXPECT_EQ(messages.shown()[1].text, "是否替换已存在的文件  " + path("old.RDB"));
+}
+
+// The archive a folder was unpacked from sits right where 开始打包 would
+// write: it is replaced only after a Yes, asked once per name; a name already
+// confirmed in the save dialog is not asked about again.
+TEST_F(PackFromTheWindow, AnExistingArchiveIsReplacedOnlyAfterTheQuestion) {
+    writeExampleTree("blue");
+    writeFile("blue.rdb", "the archive blue was unpacked from");
+    recordRun();
+
+    messages.answerNext(platform::MessageAnswer::No);
+    startPack(path("blue"), path("blue.rdb"));
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.shown()[0].text, "是否替换已存在的文件  " + path("blue.rdb"));
+    EXPECT_EQ(messages.shown()[0].title, "文件已存在");
+    EXPECT_EQ(messages.shown()[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(messages.shown()[0].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(readFile("blue.rdb"), "the archive blue was unpacked from");
+    EXPECT_TRUE(dbLabels(pumps).isEmpty()) << "No ends the run before it starts";
+
+    messages.clear();
+    startPack(path("blue"), path("blue.rdb"));
+    EXPECT_EQ(readFile("blue.rdb"), exampleArchive());
+    ASSERT_EQ(messages.shown().size(), 2);
+    EXPECT_EQ(messages.shown()[1].text, "打包完成！ ");
+
+    writeFile("picked.rdb", "old");
+    dialogs.answerNext(path("picked.rdb"));
+    click(button("dbbtn2"));
+    messages.clear();
+    click(button("dbbtn"));
+    expectOnlyMessage("打包完成！ ", "成功", MessageIcon::None);
+    EXPECT_EQ(readFile("picked.rdb"), exampleArchive());
+}
+
+// An output that names a folder would make a strange archive beside it or a
+// nameless one inside it; blanks after a name are never part of it.
+TEST_F(PackFromTheWindow, AnOutputThatIsAFolderIsRefusedAndTrailingBlanksAreDropped) {
+    writeExampleTree("blue");
+    QDir().mkpath(path("out"));
+    QDir().mkpath(path("dir.rdb"));
+    const QString separator = QDir::separator();
+    struct Case {
+        QString output;
+        QString text;
+    };
+    const Case cases[] = {
+        {path("out"), "输出文件 " + path("out") + " 是一个文件夹，请输入 .rdb 文件的名称！ "},
+        {path("dir"), "输出文件 " + path("dir.rdb") + " 是一个文件夹，请输入 .rdb 文件的名称！ "},
+        {path("out") + separator,
+         "输出文件 " + path("out") + separator + " 没有文件名，请输入 .rdb 文件的名称！ "},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        startPack(path("blue"), c.output);
+        expectOnlyMessage(c.text, "信息提示", MessageIcon::Exclamation);
+    }
+    EXPECT_FALSE(exists("out.rdb"));
+    EXPECT_TRUE(QDir(path("out")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_EQ(label("dbLabel")->text(),
+              "打包失败：输出文件 " + path("out") + separator + " 没有文件名");
+
+    messages.clear();
+    startPack(" " + path("blue") + " ", path("out/sp.rdb") + "  ");
+    expectOnlyMessage("打包完成！ ", "成功", MessageIcon::None);
+    EXPECT_EQ(readFile("out/sp.rdb"), exampleArchive());
+    EXPECT_EQ(box("dbText2")->text(), path("out/sp.rdb"));
+    EXPECT_EQ(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), QStringList({"sp.rdb"}));
 }
 
 TEST_F(PackFromTheWindow, AnArchiveInsideThePackedFolderIsNotPackedIntoItself) {
@@ -111,6 +181,11 @@ TEST_F(PackFromTheWindow, AMissingOutputFolderFailsNamingTheArchive) {
     EXPECT_EQ(failureText(), "打包失败！未知错误 无法创建文件 " + output + "，所在的目录不存在");
     EXPECT_FALSE(exists("no"));
     EXPECT_FALSE(snapshot().enabled.contains(false));
+    // Not "开始打包..." any more: the status line says what failed.
+    const QString status = label("dbLabel")->text();
+    EXPECT_TRUE(status.startsWith("打包失败：无法创建文件 ")) << status.toStdString();
+    EXPECT_TRUE(status.endsWith("，所在的目录不存在")) << status.toStdString();
+    EXPECT_LE(label("dbLabel")->geometry().right(), button("dbbtn")->x());
 }
 
 TEST_F(PackFromTheWindow, AFolderThatDoesNotExistIsAFailureNotAnEmptyArchive) {

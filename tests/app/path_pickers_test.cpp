@@ -146,12 +146,12 @@ TEST_F(PathPickers, TheOutputPickerAsksAboutAHiddenFileToo) {
 }
 
 TEST_F(PathPickers, BrowseButtonsDoNothingInTheBusyState) {
-    form->DisableControls();
+    form->disableControls();
     for (const char* name : {"jbbtn1", "jbbtn2", "dbbtn1", "dbbtn2"}) {
         click(button(name));
     }
     EXPECT_TRUE(dialogs.asked().isEmpty());
-    form->EnableControls();
+    form->enableControls();
     click(button("jbbtn2"));
     EXPECT_EQ(dialogs.asked().size(), 1);
 }

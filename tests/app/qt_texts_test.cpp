@@ -1,4 +1,6 @@
+#include <QAbstractFileIconProvider>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -84,7 +86,24 @@ TEST_F(QtTexts, AMessageBoxFitsItsTitleAndBreaksALongPathOnlyAtItsSeparators) {
         EXPECT_LT(box.width(), box.fontMetrics().horizontalAdvance(path));
         EXPECT_LE(box.width(), box.screen()->availableGeometry().width() / 2 + 100);
         EXPECT_TRUE(label->wordWrap());
+        // Broken by visible line breaks only, each right after a separator:
+        // nothing invisible that a copied path or a screen reader would carry.
+        const QString shown = label->text();
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            EXPECT_NE(shown[i].category(), QChar::Other_Format) << i;
+            if (shown[i] == QLatin1Char('\n')) {
+                EXPECT_EQ(shown[i - 1], QLatin1Char('\\')) << i;
+            }
+        }
+        EXPECT_TRUE(shown.contains(QLatin1Char('\n')));
+        EXPECT_EQ(QString(shown).remove(QLatin1Char('\n')), text);
     });
+}
+
+// Debian's catalogue leaves the file dialog's type column in English.
+TEST_F(QtTexts, TheFileDialogCallsAFolderAFolderInChinese) {
+    const QAbstractFileIconProvider provider;
+    EXPECT_EQ(provider.type(QFileInfo(dir.path())), "文件夹");
 }
 
 }  // namespace

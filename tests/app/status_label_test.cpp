@@ -55,5 +55,24 @@ TEST(StatusLine, RepaintsAtMostOncePerFrameAndFinallyShowsTheLastText) {
     EXPECT_TRUE(status->updatesEnabled());
 }
 
+// The line sizes itself to each text, smaller as well as larger: a short
+// text after a long one leaves no long coloured bar.
+TEST(StatusLine, ShrinksToAShorterText) {
+    QWidget frame;
+    auto* status = new StatusLabel(&frame, QPoint(5, 5), QPalette::Button);
+    const auto widthAlone = [&](const QString& text) {
+        QLabel alone(text);
+        alone.setFont(status->font());
+        return alone.sizeHint().width();
+    };
+    status->setStatus(QStringLiteral("文件总数: 3 ,正在处理.3"));
+    EXPECT_EQ(status->width(), widthAlone(QStringLiteral("文件总数: 3 ,正在处理.3")));
+    for (const QString& text : {QStringLiteral("完成解包。"), QStringLiteral("开始解包...")}) {
+        status->setStatus(text);
+        EXPECT_EQ(status->width(), widthAlone(text)) << text.toStdString();
+        EXPECT_EQ(status->minimumSize(), status->maximumSize()) << "still held at its size";
+    }
+}
+
 }  // namespace
 }  // namespace tessapak::app

@@ -60,7 +60,7 @@ TEST_F(UnpackFromTheWindow, ChineseNamesInPathsAndEntriesGoBothWays) {
     QDir().mkpath(path("解出"));
 
     box("dbText1")->setText(path("皮肤/蓝色"));
-    box("dbText2")->setText(path("皮肤/蓝色"));
+    box("dbText2")->setText(path("皮肤/蓝色.rdb"));
     click(button("dbbtn"));
     startUnpack(path("皮肤/蓝色.rdb"), path("解出"));
 
@@ -117,20 +117,61 @@ TEST_F(UnpackFromTheWindow, ADamagedArchiveFailsBeforeAnythingIsCreated) {
     expectOnlyMessage("解包失败！ 未知错误 ", "出错", MessageIcon::Critical);
     EXPECT_TRUE(QDir(path("out")).isEmpty());
     expectIdle();
+    // The message stays as it is; the status line says what failed, and fits
+    // beside the start button.
+    const QString status = label("jbLabel")->text();
+    EXPECT_TRUE(status.startsWith("解包失败：文件 ")) << status.toStdString();
+    EXPECT_TRUE(status.endsWith(" 不完整")) << status.toStdString();
+    EXPECT_LE(label("jbLabel")->geometry().right(), button("jbbtn")->x());
 }
 
-TEST_F(UnpackFromTheWindow, AMissingArchiveOrOutputFolderEndsInTheFailureMessage) {
-    startUnpack(path("nowhere.rdb"), path("."));
-    expectOnlyMessage("解包失败！ 未知错误 ", "出错", MessageIcon::Critical);
-    EXPECT_FALSE(exists("nowhere.rdb"));
-
-    messages.clear();
+// What can be seen before anything is opened is said at once, naming the
+// path, before the busy state; nothing is created.
+TEST_F(UnpackFromTheWindow, PathsThatCannotWorkAreRefusedBeforeTheRun) {
     writeExampleTree("blue");
     packTree("blue", "blue.rdb");
-    startUnpack(path("blue.rdb"), path("missing"));
-    expectOnlyMessage("解包失败！ 未知错误 ", "出错", MessageIcon::Critical);
+    writeFile("plain.txt", "x");
+    struct Case {
+        QString archive;
+        QString folder;
+        QString text;
+    };
+    const Case cases[] = {
+        {path("nowhere.rdb"), path("."),
+         "皮肤文件 " + path("nowhere.rdb") + " 不存在，请检查路径！ "},
+        {path("blue"), path("."),
+         "皮肤文件 " + path("blue") + " 是一个文件夹，请选择 .rdb 文件！ "},
+        {path("blue.rdb"), path("missing"),
+         "解出目录 " + path("missing") + " 不存在，请检查路径！ "},
+        {path("blue.rdb"), path("plain.txt"), "解出目录 " + path("plain.txt") + " 不是文件夹！ "},
+    };
+    recordRun();
+    for (const Case& c : cases) {
+        messages.clear();
+        startUnpack(c.archive, c.folder);
+        expectOnlyMessage(c.text, "信息提示", MessageIcon::Exclamation);
+        // The status line says which path is wrong, too.
+        EXPECT_EQ(label("jbLabel")->text().left(10), "解包失败：" + c.text.left(5));
+    }
+    EXPECT_TRUE(jbLabels(pumps).isEmpty()) << "no run started";
+    EXPECT_FALSE(exists("nowhere.rdb"));
     EXPECT_FALSE(exists("missing"));
     expectIdle();
+}
+
+// A path pasted from Windows' 复制为路径 comes in double quotes, often with
+// blanks around it; the box then shows it as it is used.
+TEST_F(UnpackFromTheWindow, AQuotedPathWithBlanksIsCleanedAndUsed) {
+    writeExampleTree("blue");
+    packTree("blue", "blue.rdb");
+    QDir().mkpath(path("out"));
+
+    startUnpack("  \"" + path("blue.rdb") + "\" ", " " + path("out") + "  ");
+
+    EXPECT_EQ(box("jbText1")->text(), path("blue.rdb"));
+    EXPECT_EQ(box("jbText2")->text(), path("out"));
+    EXPECT_EQ(readFile("out/blue/a.txt"), "abc");
+    expectOnlyMessage("解包完成！ ", "成功", MessageIcon::None);
 }
 
 TEST_F(UnpackFromTheWindow, ADisabledStartButtonIgnoresClicks) {
@@ -139,7 +180,7 @@ TEST_F(UnpackFromTheWindow, ADisabledStartButtonIgnoresClicks) {
     QDir().mkpath(path("out"));
     box("jbText1")->setText(path("blue.rdb"));
     box("jbText2")->setText(path("out"));
-    form->DisableControls();
+    form->disableControls();
 
     click(button("jbbtn"));
     QTest::keyClick(button("jbbtn"), Qt::Key_Return);

@@ -11,7 +11,7 @@ namespace tessapak::app::testing {
 
 void WindowTest::SetUp() {
     ASSERT_TRUE(dir.isValid());
-    form = std::make_unique<Form1>(Platform{&messages, &dialogs, &urls});
+    form = std::make_unique<MainWindow>(Platform{&messages, &dialogs, &urls});
 }
 
 void WindowTest::TearDown() {

@@ -64,7 +64,7 @@ struct Snapshot {
     bool labelsFit = false;  // both status lines at the size of their text
 };
 
-// A real Form1 with scripted dialogs, message boxes and browser, and a
+// A real main window with scripted dialogs, message boxes and browser, and a
 // temporary folder for trees and archives.
 class WindowTest : public ::testing::Test {
   protected:
@@ -111,7 +111,7 @@ class WindowTest : public ::testing::Test {
     platform::ScriptedMessageBoxes messages;
     platform::ScriptedFileDialogs dialogs;
     platform::ScriptedUrlOpener urls;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
     std::unique_ptr<PumpRecorder> recorder;
 };
 

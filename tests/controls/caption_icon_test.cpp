@@ -34,10 +34,10 @@ Surface filledSurface(int w, int h, std::uint32_t colour) {
 
 // ---- Focus dots ----
 
-TEST(DrawDottedRect, dotsEverySecondPixelOfTheInnerRingOfA75By23Button) {
+TEST(drawDottedRect, dotsEverySecondPixelOfTheInnerRingOfA75By23Button) {
     Surface surface = filledSurface(75, 23, kWhite);
     surface.setForeColor(hexColor(0xFF0000));  // the dots do not take it
-    DrawDottedRect(surface);
+    drawDottedRect(surface);
     const QImage& image = surface.image();
 
     int top = 0;
@@ -68,9 +68,9 @@ TEST(DrawDottedRect, dotsEverySecondPixelOfTheInnerRingOfA75By23Button) {
     EXPECT_EQ(countColour(image, kBlack), 34 + 34 + 8 + 8);
 }
 
-TEST(DrawDottedRect, drawsNothingOnASurfaceTooSmallForTheRing) {
+TEST(drawDottedRect, drawsNothingOnASurfaceTooSmallForTheRing) {
     Surface surface = filledSurface(5, 5, kWhite);
-    DrawDottedRect(surface);
+    drawDottedRect(surface);
     EXPECT_EQ(countColour(surface.image(), kWhite), 25);
 }
 
@@ -80,28 +80,28 @@ PictureBox boxOf(const QImage& image) {
     return PictureBox{std::make_shared<QImage>(image)};
 }
 
-TEST(ReplaceColor, changesOnlyPixelsOfExactlyTheColourSought) {
+TEST(replaceColor, changesOnlyPixelsOfExactlyTheColourSought) {
     QImage image(3, 2, QImage::Format_RGB32);
     image.fill(toRgb(kBlack));
     image.setPixel(1, 0, toRgb(0x00000001));  // nearly black: red 1
     image.setPixel(2, 1, toRgb(0x00010000));  // nearly black: blue 1
     PictureBox box = boxOf(image);
-    ReplaceColor(box, kBlack, kDisabledIconColor);
+    replaceColor(box, kBlack, kDisabledIconColor);
 
     EXPECT_EQ(countColour(*box.picture, kDisabledIconColor), 4);
     EXPECT_EQ(colourAt(*box.picture, 1, 0), 0x00000001u);
     EXPECT_EQ(colourAt(*box.picture, 2, 1), 0x00010000u);
 }
 
-TEST(ReplaceColor, neverMatchesAColourWithATopByte) {
+TEST(replaceColor, neverMatchesAColourWithATopByte) {
     QImage image(2, 2, QImage::Format_RGB32);
     image.fill(toRgb(0x0000000F));
     PictureBox box = boxOf(image);
-    ReplaceColor(box, 0x8000000F, kWhite);
+    replaceColor(box, 0x8000000F, kWhite);
     EXPECT_EQ(countColour(*box.picture, 0x0000000F), 4);
 }
 
-TEST(ReplaceColor, recoloursAOneBitMask) {
+TEST(replaceColor, recoloursAOneBitMask) {
     QImage mask(4, 4, QImage::Format_Mono);
     mask.setColor(0, toRgb(kBlack));
     mask.setColor(1, toRgb(kWhite));
@@ -109,18 +109,18 @@ TEST(ReplaceColor, recoloursAOneBitMask) {
     mask.setPixel(1, 1, 0);
     mask.setPixel(2, 2, 0);
     PictureBox box = boxOf(mask);
-    ReplaceColor(box, kBlack, kDisabledIconColor);
+    replaceColor(box, kBlack, kDisabledIconColor);
     EXPECT_EQ(colourAt(*box.picture, 1, 1), kDisabledIconColor);
     EXPECT_EQ(colourAt(*box.picture, 2, 2), kDisabledIconColor);
     EXPECT_EQ(countColour(*box.picture, kWhite), 14);
 }
 
-TEST(ReplaceColor, leavesAnEmptyBoxEmpty) {
+TEST(replaceColor, leavesAnEmptyBoxEmpty) {
     PictureBox none;
-    ReplaceColor(none, kBlack, kWhite);
+    replaceColor(none, kBlack, kWhite);
     EXPECT_FALSE(none.holdsPicture());
     PictureBox nullPicture{std::make_shared<QImage>()};
-    ReplaceColor(nullPicture, kBlack, kWhite);
+    replaceColor(nullPicture, kBlack, kWhite);
     EXPECT_TRUE(nullPicture.picture->isNull());
 }
 
@@ -145,22 +145,22 @@ class PaintIconTest : public ::testing::Test {
                 icon.setPixel(x, y, toRgb(kIconColour));
             }
         }
-        imgMask = boxOf(mask);
-        imgIcon = boxOf(icon);
+        maskPicture = boxOf(mask);
+        iconPicture = boxOf(icon);
         record.Enabled = true;
         record.IconAlignment = icoLeft;
     }
 
     Surface paint(int w = 94, int h = 25) {
         Surface surface = filledSurface(w, h, kFace);
-        PaintIcon(surface, record, imgIcon, imgMask, imgDis);
+        paintIcon(surface, record, iconPicture, maskPicture, disabledPicture);
         return surface;
     }
 
     XPButtonRecord record;
-    PictureBox imgIcon;
-    PictureBox imgMask;
-    PictureBox imgDis;
+    PictureBox iconPicture;
+    PictureBox maskPicture;
+    PictureBox disabledPicture;
 };
 
 TEST_F(PaintIconTest, drawsTheIconFivePixelsFromTheLeftAndKeepsTheFaceAroundIt) {
@@ -186,14 +186,14 @@ TEST_F(PaintIconTest, centresVerticallyRoundingHalvesToEven) {
 TEST_F(PaintIconTest, drawsNothingWithOnlyOneOfTheTwoPictures) {
     for (bool enabled : {true, false}) {
         record.Enabled = enabled;
-        const PictureBox icon = imgIcon;
-        imgIcon = PictureBox{};
+        const PictureBox icon = iconPicture;
+        iconPicture = PictureBox{};
         EXPECT_EQ(countColour(paint().image(), kFace), 94 * 25) << "no icon, enabled=" << enabled;
-        imgIcon = icon;
-        const PictureBox mask = imgMask;
-        imgMask = PictureBox{std::make_shared<QImage>()};
+        iconPicture = icon;
+        const PictureBox mask = maskPicture;
+        maskPicture = PictureBox{std::make_shared<QImage>()};
         EXPECT_EQ(countColour(paint().image(), kFace), 94 * 25) << "no mask, enabled=" << enabled;
-        imgMask = mask;
+        maskPicture = mask;
     }
 }
 
@@ -210,7 +210,7 @@ TEST_F(PaintIconTest, drawsNothingForAlignmentsOtherThanLeftAndRight) {
 
 TEST_F(PaintIconTest, disabledShowsTheMaskInGreyOnWhiteWhateverTheFace) {
     record.Enabled = false;
-    const QImage callersMask = imgMask.picture->copy();
+    const QImage callersMask = maskPicture.picture->copy();
     const Surface surface = paint();
 
     const QRect box(5, 4, kSize, kSize);
@@ -223,15 +223,15 @@ TEST_F(PaintIconTest, disabledShowsTheMaskInGreyOnWhiteWhateverTheFace) {
             ASSERT_EQ(colourAt(surface.image(), x, y), expected) << x << "," << y;
         }
     }
-    // The grey copy is imgDis's own; the caller's mask is as it was.
-    ASSERT_TRUE(imgDis.holdsPicture());
-    EXPECT_NE(imgDis.picture, imgMask.picture);
-    EXPECT_EQ(*imgMask.picture, callersMask);
+    // The grey copy is disabledPicture's own; the caller's mask is as it was.
+    ASSERT_TRUE(disabledPicture.holdsPicture());
+    EXPECT_NE(disabledPicture.picture, maskPicture.picture);
+    EXPECT_EQ(*maskPicture.picture, callersMask);
 }
 
 TEST_F(PaintIconTest, disabledLeavesAMaskPixelThatIsNotPureBlackUngreyed) {
     record.Enabled = false;
-    imgMask.picture->setPixel(3, 5, toRgb(0x00000001));
+    maskPicture.picture->setPixel(3, 5, toRgb(0x00000001));
     const Surface surface = paint();
     EXPECT_EQ(colourAt(surface.image(), 5 + 3, 4 + 5), 0x00000001u);
     EXPECT_EQ(colourAt(surface.image(), 5 + 4, 4 + 5), kDisabledIconColor);
@@ -269,7 +269,7 @@ class PrintCaptionTest : public ::testing::Test {
     // The caption's top-left corner in pixels, from its place in twips.
     QPoint printedAt(int w, int h, std::int32_t alignment) {
         Surface surface = filledSurface(w, h, kWhite);
-        PrintCaption(surface, text, alignment);
+        printCaption(surface, text, alignment);
         EXPECT_EQ(surface.scaleUnit(), ScaleUnit::Pixels);
         const QRect ink = inkBounds(surface.image(), kWhite);
         if (ink.isEmpty()) {
@@ -320,7 +320,7 @@ TEST_F(PrintCaptionTest, centreRoundsAHalfTwipToEven) {
 TEST_F(PrintCaptionTest, otherAlignmentsPrintNothingAndLeaveTheSurfaceInPixels) {
     for (std::int32_t alignment : {3, -1, 7}) {
         Surface surface = filledSurface(94, 25, kWhite);
-        PrintCaption(surface, text, alignment);
+        printCaption(surface, text, alignment);
         EXPECT_EQ(countColour(surface.image(), kWhite), 94 * 25) << alignment;
         EXPECT_EQ(surface.scaleUnit(), ScaleUnit::Pixels) << alignment;
     }
@@ -329,16 +329,16 @@ TEST_F(PrintCaptionTest, otherAlignmentsPrintNothingAndLeaveTheSurfaceInPixels) 
 TEST_F(PrintCaptionTest, returnsToPixelsEvenWhenCalledInTwips) {
     Surface surface = filledSurface(94, 25, kWhite);
     surface.setScaleUnit(ScaleUnit::Twips);
-    PrintCaption(surface, text, 9);
+    printCaption(surface, text, 9);
     EXPECT_EQ(surface.scaleUnit(), ScaleUnit::Pixels);
-    PrintCaption(surface, text, capLeft);
+    printCaption(surface, text, capLeft);
     EXPECT_EQ(surface.scaleUnit(), ScaleUnit::Pixels);
 }
 
 TEST_F(PrintCaptionTest, aCaptionWiderThanTheButtonIsCutOnBothSidesAndDoesNotWrap) {
     const QString wide = text + text + text;
     Surface surface = filledSurface(30, 25, kWhite);
-    PrintCaption(surface, wide, capCenter);
+    printCaption(surface, wide, capCenter);
     const QRect ink = inkBounds(surface.image(), kWhite);
     EXPECT_EQ(ink.left(), 0);
     EXPECT_EQ(ink.right(), 29);
@@ -348,7 +348,7 @@ TEST_F(PrintCaptionTest, aCaptionWiderThanTheButtonIsCutOnBothSidesAndDoesNotWra
 TEST_F(PrintCaptionTest, usesTheSurfacesForegroundColour) {
     Surface surface = filledSurface(94, 25, kWhite);
     surface.setForeColor(hexColor(0x0000FF));
-    PrintCaption(surface, text, capCenter);
+    printCaption(surface, text, capCenter);
     const QRect ink = inkBounds(surface.image(), kWhite);
     ASSERT_FALSE(ink.isEmpty());
     for (int y = ink.top(); y <= ink.bottom(); ++y) {

@@ -7,7 +7,7 @@
 namespace tessapak::controls {
 namespace {
 
-TEST(HostKeyCodes, MatchTheVirtualKeysOfLettersDigitsAndNamedKeys) {
+TEST(FormRuntimeKeyCodes, MatchTheVirtualKeysOfLettersDigitsAndNamedKeys) {
     EXPECT_EQ(keyCode(Qt::Key_A, {}), 65);
     EXPECT_EQ(keyCode(Qt::Key_Z, Qt::ShiftModifier), 90);
     EXPECT_EQ(keyCode(Qt::Key_0, {}), 48);
@@ -23,31 +23,31 @@ TEST(HostKeyCodes, MatchTheVirtualKeysOfLettersDigitsAndNamedKeys) {
     EXPECT_EQ(keyCode(Qt::Key_Semicolon, {}), 186);
 }
 
-TEST(HostKeyCodes, ReportTheKeyNotTheShiftedCharacter) {
+TEST(FormRuntimeKeyCodes, ReportTheKeyNotTheShiftedCharacter) {
     EXPECT_EQ(keyCode(Qt::Key_Exclam, Qt::ShiftModifier), '1');
     EXPECT_EQ(keyCode(Qt::Key_ParenRight, Qt::ShiftModifier), '0');
     EXPECT_EQ(keyCode(Qt::Key_Colon, Qt::ShiftModifier), 186);
 }
 
-TEST(HostKeyCodes, GiveTheKeypadItsOwnCodes) {
+TEST(FormRuntimeKeyCodes, GiveTheKeypadItsOwnCodes) {
     EXPECT_EQ(keyCode(Qt::Key_5, Qt::KeypadModifier), 101);
     EXPECT_EQ(keyCode(Qt::Key_Plus, Qt::KeypadModifier), 107);
     EXPECT_EQ(keyCode(Qt::Key_Enter, Qt::KeypadModifier), 13);
     EXPECT_EQ(keyCode(Qt::Key_Plus, {}), 187);
 }
 
-TEST(HostKeyCodes, AreZeroForKeysTheHostHasNoCodeFor) {
+TEST(FormRuntimeKeyCodes, AreZeroForKeysTheFormRuntimeHasNoCodeFor) {
     EXPECT_EQ(keyCode(Qt::Key_VolumeUp, {}), 0);
 }
 
-TEST(HostShiftMask, CombinesShiftCtrlAndAltAndIgnoresTheRest) {
+TEST(FormRuntimeShiftMask, CombinesShiftCtrlAndAltAndIgnoresTheRest) {
     EXPECT_EQ(shiftMask({}), 0);
     EXPECT_EQ(shiftMask(Qt::ShiftModifier), 1);
     EXPECT_EQ(shiftMask(Qt::ControlModifier | Qt::AltModifier), 6);
     EXPECT_EQ(shiftMask(Qt::ShiftModifier | Qt::KeypadModifier | Qt::MetaModifier), 1);
 }
 
-TEST(HostMouseButtons, NumberLeftRightAndMiddle) {
+TEST(FormRuntimeMouseButtons, NumberLeftRightAndMiddle) {
     EXPECT_EQ(mouseButton(Qt::LeftButton), 1);
     EXPECT_EQ(mouseButton(Qt::RightButton), 2);
     EXPECT_EQ(mouseButton(Qt::MiddleButton), 4);
@@ -56,7 +56,7 @@ TEST(HostMouseButtons, NumberLeftRightAndMiddle) {
     EXPECT_EQ(mouseButtons(Qt::NoButton), 0);
 }
 
-TEST(HostKeyAscii, IsOnePerTypedCharacterAndNoneForDelete) {
+TEST(FormRuntimeKeyAscii, IsOnePerTypedCharacterAndNoneForDelete) {
     EXPECT_EQ(keyAsciis(Qt::Key_Return, "\r"), std::vector<std::int16_t>({13}));
     EXPECT_EQ(keyAsciis(Qt::Key_A, "ab"), std::vector<std::int16_t>({97, 98}));
     EXPECT_TRUE(keyAsciis(Qt::Key_Left, "").empty());

@@ -156,7 +156,7 @@ TEST(XPButtonReadProperties, LeavesTheTimerOffInADesigner) {
 }
 
 TEST(XPButtonReadProperties, AcceptsTheNumberFormsOfStoredDataAndTheHostsBooleans) {
-    // JSON gives doubles; older data may carry text or the host's -1 for True.
+    // JSON gives doubles; older data may carry text or the form runtime's -1 for True.
     const auto button = loadedButton({{"colorstyle", 3.0},
                                       {"roundedvalue", "7"},
                                       {"focusdottedrect", 0},
@@ -303,12 +303,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Assignment{"IconMask", [](XPButton& b) { b.setIconMask(kPicture); },
                                  [](const XPButton& b) {
                                      return b.IconMask() == kPicture &&
-                                            Access::imgMask(b).picture == kPicture;
+                                            Access::maskPicture(b).picture == kPicture;
                                  }},
                       Assignment{"Icon", [](XPButton& b) { b.setIcon(kPicture); },
                                  [](const XPButton& b) {
                                      return b.Icon() == kPicture &&
-                                            Access::imgIcon(b).picture == kPicture;
+                                            Access::iconPicture(b).picture == kPicture;
                                  }},
                       Assignment{"RoundedValue", [](XPButton& b) { b.setRoundedValue(-1); },
                                  [](const XPButton& b) { return b.RoundedValue() == -1; }}),
@@ -323,7 +323,7 @@ TEST(XPButtonIcon, SharesTheAssignedPictureWithTheCallerAndImgIcon) {
     icon->fill(Qt::blue);  // the caller changes its picture afterwards
 
     EXPECT_EQ(button.Icon().get(), icon.get());
-    EXPECT_EQ(Access::imgIcon(button).picture->pixel(0, 0), QColor(Qt::blue).rgb());
+    EXPECT_EQ(Access::iconPicture(button).picture->pixel(0, 0), QColor(Qt::blue).rgb());
 }
 
 TEST(XPButtonEnabled, ChangesOnlyTheMemberAndNeverDisablesTheWidget) {

@@ -8,18 +8,18 @@
 
 namespace tessapak::controls {
 
-// The tests' door to what the host does behind the public API: the timer
+// The tests' door to what the form runtime does behind the public API: the timer
 // tick, the paint notification, the flags and the surface the control draws on.
 class XPButtonTestAccess {
   public:
-    static void tick(XPButton& button) { button.tmrCheck_Timer(); }
-    static void paint(XPButton& button) { button.UserControl_Paint(); }
-    static void drawButton(XPButton& button) { button.DrawButton(); }
-    static const QTimer& timer(const XPButton& button) { return button.tmrCheck; }
+    static void tick(XPButton& button) { button.pollPointer(); }
+    static void paint(XPButton& button) { button.handlePaint(); }
+    static void drawButton(XPButton& button) { button.drawButton(); }
+    static const QTimer& timer(const XPButton& button) { return button.hoverTimer_; }
     static std::uint64_t drawCalls(const XPButton& button) { return button.drawButtonCalls_; }
     static graphics::Surface& surface(XPButton& button) { return button.surface_; }
-    static const PictureBox& imgIcon(const XPButton& button) { return button.imgIcon; }
-    static const PictureBox& imgMask(const XPButton& button) { return button.imgMask; }
+    static const PictureBox& iconPicture(const XPButton& button) { return button.iconPicture_; }
+    static const PictureBox& maskPicture(const XPButton& button) { return button.maskPicture_; }
 
     static void setFlags(XPButton& button, bool pressed, bool mouseOver, bool focus) {
         button.record_.IsPressed = pressed;

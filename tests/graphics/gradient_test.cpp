@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <array>
 
 #include "graphics/color.h"
 #include "graphics/gradient.h"
@@ -12,8 +11,8 @@
 namespace tessapak::graphics {
 
 // Reaches the painter's private channel conversion.
-struct ClsGradientTestAccess {
-    static std::int16_t toColor16(std::int32_t value) { return clsGradient::ToColor16(value); }
+struct GradientTestAccess {
+    static std::int16_t toChannel16(std::int32_t value) { return Gradient::toChannel16(value); }
 };
 
 namespace {
@@ -23,8 +22,8 @@ using testing::columnIs;
 using testing::countColour;
 using testing::rowIs;
 
-constexpr std::int32_t kHorizontal = 0;
-constexpr std::int32_t kVertical = 1;
+constexpr std::int32_t kHorizontal = kGradientHorizontal;
+constexpr std::int32_t kVertical = kGradientVertical;
 constexpr std::uint32_t kUntouched = 0x00123456;
 
 QImage blankImage(int w, int h) {
@@ -48,9 +47,9 @@ class FaceGradient : public ::testing::TestWithParam<FaceCase> {};
 TEST_P(FaceGradient, runsFromTheTopColourToTheBottomColourRowByRow) {
     const FaceCase& face = GetParam();
     QImage image = blankImage(94, 25);
-    clsGradient gradient;
-    gradient.DefineRect(0, 0, 94, 25);
-    gradient.DrawGradient(image, kVertical, hexColor(face.top), hexColor(face.bottom));
+    Gradient gradient;
+    gradient.setRect(0, 0, 94, 25);
+    gradient.draw(image, kVertical, hexColor(face.top), hexColor(face.bottom));
 
     EXPECT_TRUE(rowIs(image, 0, 0, 94, hexColor(face.row0)));
     EXPECT_TRUE(rowIs(image, 12, 0, 94, hexColor(face.row12)));
@@ -67,9 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Gradient, horizontalModeChangesFromLeftToRightAndNotDownwards) {
     QImage image = blankImage(10, 4);
-    clsGradient gradient;
-    gradient.DefineRect(0, 0, 10, 4);
-    gradient.DrawGradient(image, kHorizontal, hexColor(0x000000), hexColor(0xFF0000));
+    Gradient gradient;
+    gradient.setRect(0, 0, 10, 4);
+    gradient.draw(image, kHorizontal, hexColor(0x000000), hexColor(0xFF0000));
 
     EXPECT_TRUE(columnIs(image, 0, 0, 4, hexColor(0x000000)));
     EXPECT_TRUE(columnIs(image, 5, 0, 4, hexColor(0x7F0000)));
@@ -78,9 +77,9 @@ TEST(Gradient, horizontalModeChangesFromLeftToRightAndNotDownwards) {
 
 TEST(Gradient, equalColoursGiveAFlatFillOfExactlyTheRectangle) {
     QImage image = blankImage(10, 12);
-    clsGradient gradient;
-    gradient.DefineRect(2, 3, 7, 9);
-    gradient.DrawGradient(image, kVertical, hexColor(0xF5F4EA), hexColor(0xF5F4EA));
+    Gradient gradient;
+    gradient.setRect(2, 3, 7, 9);
+    gradient.draw(image, kVertical, hexColor(0xF5F4EA), hexColor(0xF5F4EA));
 
     // Left and top included, right and bottom excluded: 5 x 6 pixels.
     EXPECT_EQ(countColour(image, hexColor(0xF5F4EA)), 30);
@@ -93,106 +92,104 @@ TEST(Gradient, equalColoursGiveAFlatFillOfExactlyTheRectangle) {
 }
 
 TEST(Gradient, whiteBecomesFF00InEveryChannelNotFFFF) {
-    EXPECT_EQ(static_cast<std::uint16_t>(ClsGradientTestAccess::toColor16(0xFF * 256)), 0xFF00);
+    EXPECT_EQ(static_cast<std::uint16_t>(GradientTestAccess::toChannel16(0xFF * 256)), 0xFF00);
     // Visible in the pixels too: one step below white on the second of 256
     // rows; from 0xFFFF the second row would still be white.
     QImage image = blankImage(1, 256);
-    clsGradient gradient;
-    gradient.DefineRect(0, 0, 1, 256);
-    gradient.DrawGradient(image, kVertical, hexColor(0xFFFFFF), hexColor(0x000000));
+    Gradient gradient;
+    gradient.setRect(0, 0, 1, 256);
+    gradient.draw(image, kVertical, hexColor(0xFFFFFF), hexColor(0x000000));
     EXPECT_EQ(colourAt(image, 0, 0), hexColor(0xFFFFFF));
     EXPECT_EQ(colourAt(image, 0, 1), hexColor(0xFEFEFE));
     EXPECT_EQ(colourAt(image, 0, 255), hexColor(0x000000));
 }
 
 TEST(Gradient, channelConversionKeepsTheLowSixteenBitsSigned) {
-    EXPECT_EQ(ClsGradientTestAccess::toColor16(0), 0);
-    EXPECT_EQ(ClsGradientTestAccess::toColor16(127 * 256), 32512);
-    EXPECT_EQ(ClsGradientTestAccess::toColor16(128 * 256), -32768);
-    EXPECT_EQ(ClsGradientTestAccess::toColor16(0xFC00), -1024);
-    EXPECT_EQ(ClsGradientTestAccess::toColor16(65535), -1);
+    EXPECT_EQ(GradientTestAccess::toChannel16(0), 0);
+    EXPECT_EQ(GradientTestAccess::toChannel16(127 * 256), 32512);
+    EXPECT_EQ(GradientTestAccess::toChannel16(128 * 256), -32768);
+    EXPECT_EQ(GradientTestAccess::toChannel16(0xFC00), -1024);
+    EXPECT_EQ(GradientTestAccess::toChannel16(65535), -1);
 }
 
 TEST(Gradient, startsWithAnEmptyRectangleThatPaintsNothing) {
-    clsGradient gradient;
-    EXPECT_EQ(gradient.GradRect.Left, 0);
-    EXPECT_EQ(gradient.GradRect.Top, 0);
-    EXPECT_EQ(gradient.GradRect.Right, 0);
-    EXPECT_EQ(gradient.GradRect.Bottom, 0);
+    Gradient gradient;
+    EXPECT_EQ(gradient.rect.left, 0);
+    EXPECT_EQ(gradient.rect.top, 0);
+    EXPECT_EQ(gradient.rect.right, 0);
+    EXPECT_EQ(gradient.rect.bottom, 0);
 
     QImage image = blankImage(4, 4);
-    gradient.DrawGradient(image, kVertical, hexColor(0xFFFFFF), hexColor(0xFFFFFF));
+    gradient.draw(image, kVertical, hexColor(0xFFFFFF), hexColor(0xFFFFFF));
     EXPECT_EQ(countColour(image, kUntouched), 16);
 }
 
 TEST(Gradient, keepsAReversedRectangleAsGivenAndPaintsNothing) {
-    clsGradient gradient;
-    gradient.DefineRect(8, 1, 2, 6);
-    EXPECT_EQ(gradient.GradRect.Left, 8);
-    EXPECT_EQ(gradient.GradRect.Right, 2);
+    Gradient gradient;
+    gradient.setRect(8, 1, 2, 6);
+    EXPECT_EQ(gradient.rect.left, 8);
+    EXPECT_EQ(gradient.rect.right, 2);
 
     QImage image = blankImage(10, 10);
-    gradient.DrawGradient(image, kVertical, hexColor(0xFFFFFF), hexColor(0x000000));
+    gradient.draw(image, kVertical, hexColor(0xFFFFFF), hexColor(0x000000));
     EXPECT_EQ(countColour(image, kUntouched), 100);
 
-    gradient.DefineRect(1, 8, 6, 2);
-    EXPECT_EQ(gradient.GradRect.Top, 8);
-    EXPECT_EQ(gradient.GradRect.Bottom, 2);
-    gradient.DrawGradient(image, kHorizontal, hexColor(0xFFFFFF), hexColor(0x000000));
+    gradient.setRect(1, 8, 6, 2);
+    EXPECT_EQ(gradient.rect.top, 8);
+    EXPECT_EQ(gradient.rect.bottom, 2);
+    gradient.draw(image, kHorizontal, hexColor(0xFFFFFF), hexColor(0x000000));
     EXPECT_EQ(countColour(image, kUntouched), 100);
 }
 
 TEST(Gradient, ignoresTheTopByteOfAColour) {
     QImage image = blankImage(3, 3);
-    clsGradient gradient;
-    gradient.DefineRect(0, 0, 3, 3);
+    Gradient gradient;
+    gradient.setRect(0, 0, 3, 3);
     // A system-colour reference is not resolved: its low bytes are the colour.
-    gradient.DrawGradient(image, kVertical, 0x8000000F, 0xFF00000F);
+    gradient.draw(image, kVertical, 0x8000000F, 0xFF00000F);
     EXPECT_EQ(countColour(image, 0x0000000F), 9);
 }
 
 TEST(Gradient, clipsToTheImageButInterpolatesOverTheWholeRectangle) {
     QImage image = blankImage(4, 4);
-    clsGradient gradient;
+    Gradient gradient;
     // Row 0 of the image is row 10 of 20: halfway from black to 0xFE.
-    gradient.DefineRect(-3, -10, 100, 10);
-    gradient.DrawGradient(image, kVertical, hexColor(0x000000), hexColor(0xFEFEFE));
+    gradient.setRect(-3, -10, 100, 10);
+    gradient.draw(image, kVertical, hexColor(0x000000), hexColor(0xFEFEFE));
     EXPECT_TRUE(rowIs(image, 0, 0, 4, hexColor(0x7F7F7F)));
 }
 
 TEST(Gradient, paintsOnTheSurfaceImage) {
     Surface surface(5, 5);
-    clsGradient gradient;
-    gradient.DefineRect(0, 0, 5, 5);
-    gradient.DrawGradient(surface, kVertical, hexColor(0xF5F4EA), hexColor(0xF5F4EA));
+    Gradient gradient;
+    gradient.setRect(0, 0, 5, 5);
+    gradient.draw(surface, kVertical, hexColor(0xF5F4EA), hexColor(0xF5F4EA));
     EXPECT_EQ(countColour(surface.image(), hexColor(0xF5F4EA)), 25);
 }
 
-TEST(GradientFill, refusesModesAndVerticesItCannotPaint) {
+TEST(GradientFill, refusesDirectionsAndImagesItCannotPaint) {
     QImage image = blankImage(4, 4);
-    std::array<TRIVERTEX, 2> vertices{};
-    vertices[1].x = 4;
-    vertices[1].y = 4;
-    vertices[0].Red = -1;
-    const GRADIENT_RECT rect{0, 1};
-    EXPECT_FALSE(GradientFill(image, vertices.data(), 2, &rect, 1, 2));
-    const GRADIENT_RECT outOfRange{0, 2};
-    EXPECT_FALSE(GradientFill(image, vertices.data(), 2, &outOfRange, 1, GRADIENT_FILL_RECT_V));
+    GradientVertex from;
+    from.red = -1;
+    GradientVertex to;
+    to.x = 4;
+    to.y = 4;
+    EXPECT_FALSE(fillGradient(image, from, to, 2));
     EXPECT_EQ(countColour(image, kUntouched), 16);
 
     QImage none;
-    EXPECT_FALSE(GradientFill(none, vertices.data(), 2, &rect, 1, GRADIENT_FILL_RECT_V));
+    EXPECT_FALSE(fillGradient(none, from, to, kGradientVertical));
 }
 
 TEST(GradientFill, readsNegativeChannelsAsTheirUnsignedBits) {
     QImage image = blankImage(2, 1);
-    std::array<TRIVERTEX, 2> vertices{};
-    vertices[0].Red = static_cast<std::int16_t>(-1024);  // 0xFC00
-    vertices[1].x = 2;
-    vertices[1].y = 1;
-    vertices[1].Red = static_cast<std::int16_t>(-1024);
-    const GRADIENT_RECT rect{0, 1};
-    EXPECT_TRUE(GradientFill(image, vertices.data(), 2, &rect, 1, GRADIENT_FILL_RECT_H));
+    GradientVertex from;
+    from.red = static_cast<std::int16_t>(-1024);  // 0xFC00
+    GradientVertex to;
+    to.x = 2;
+    to.y = 1;
+    to.red = static_cast<std::int16_t>(-1024);
+    EXPECT_TRUE(fillGradient(image, from, to, kGradientHorizontal));
     EXPECT_EQ(colourAt(image, 0, 0), hexColor(0xFC0000));
     EXPECT_EQ(colourAt(image, 1, 0), hexColor(0xFC0000));
 }

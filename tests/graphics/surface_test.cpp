@@ -267,7 +267,7 @@ TEST(SurfaceRoundRectRegion, outlineNeverLiesOutsideTheWindowShape) {
                 Surface surface = whiteSurface(w, h);
                 surface.setForeColor(kInk);
                 surface.RoundRect(0, 0, w - 1, h - 1, r, r);
-                const QRegion shape = CreateRoundRectRgn(0, 0, w, h, r, r);
+                const QRegion shape = roundRectRegion(0, 0, w, h, r, r);
                 int drawn = 0;
                 for (int y = 0; y < h; ++y) {
                     for (int x = 0; x < w; ++x) {

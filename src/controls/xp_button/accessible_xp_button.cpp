@@ -53,7 +53,7 @@ void AccessibleXPButton::doAction(const QString& actionName) {
         // otherwise hold the assistive technology's call until it closes.
         XPButton* const target = button();
         QMetaObject::invokeMethod(
-            target, [target] { target->UserControl_Click(); }, Qt::QueuedConnection);
+            target, [target] { target->handleClick(); }, Qt::QueuedConnection);
         return;
     }
     QAccessibleWidget::doAction(actionName);

@@ -8,7 +8,7 @@ class XPButton;
 
 // What assistive technology sees of an XPButton: a push button named by its
 // Caption, disabled while Enabled is False (the widget itself stays enabled),
-// whose press action is the host's click, so a disabled button ignores it.
+// whose press action is the form runtime's click, so a disabled button ignores it.
 class AccessibleXPButton : public QAccessibleWidget {
   public:
     explicit AccessibleXPButton(XPButton* button);
@@ -23,7 +23,8 @@ class AccessibleXPButton : public QAccessibleWidget {
     XPButton* button() const;
 };
 
-// Registers the interface with Qt's accessibility once per process.
+// Registers the interface with Qt's accessibility once per process; the
+// program calls it before it makes its first button.
 void installAccessibleXPButton();
 
 }  // namespace tessapak::controls

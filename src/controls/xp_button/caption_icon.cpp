@@ -14,7 +14,7 @@ using graphics::Surface;
 namespace {
 
 // Positions computed as real numbers land on the nearest whole unit, ties to
-// even, as the host rounds them.
+// even, as the form runtime rounds them.
 double roundHalfEven(double value) {
     return std::nearbyint(value);
 }
@@ -35,13 +35,13 @@ bool iconColumn(std::int32_t alignment, int surfaceWidth, int pictureWidth, int&
 
 }  // namespace
 
-void PaintIcon(Surface& surface, const XPButtonRecord& record, const PictureBox& imgIcon,
-               const PictureBox& imgMask, PictureBox& imgDis) {
-    if (!imgMask.holdsPicture() || !imgIcon.holdsPicture()) {
+void paintIcon(Surface& surface, const XPButtonRecord& record, const PictureBox& iconPicture,
+               const PictureBox& maskPicture, PictureBox& disabledPicture) {
+    if (!maskPicture.holdsPicture() || !iconPicture.holdsPicture()) {
         return;
     }
-    const QImage& icon = *imgIcon.picture;
-    const QImage& mask = *imgMask.picture;
+    const QImage& icon = *iconPicture.picture;
+    const QImage& mask = *maskPicture.picture;
     const int y = static_cast<int>(roundHalfEven(surface.height() / 2.0 - icon.height() / 2.0));
     int x = 0;
     if (record.Enabled) {
@@ -53,10 +53,10 @@ void PaintIcon(Surface& surface, const XPButtonRecord& record, const PictureBox&
         return;
     }
     // A copy of its own: recolouring must not reach the mask the caller shares
-    // with imgMask (the pixels are copied on the first write).
-    imgDis.picture = std::make_shared<QImage>(mask);
-    ReplaceColor(imgDis, 0x000000, kDisabledIconColor);
-    const QImage& grey = *imgDis.picture;
+    // with maskPicture (the pixels are copied on the first write).
+    disabledPicture.picture = std::make_shared<QImage>(mask);
+    replaceColor(disabledPicture, 0x000000, kDisabledIconColor);
+    const QImage& grey = *disabledPicture.picture;
     if (!iconColumn(record.IconAlignment, surface.width(), grey.width(), x)) {
         return;
     }
@@ -65,7 +65,7 @@ void PaintIcon(Surface& surface, const XPButtonRecord& record, const PictureBox&
     surface.BitBlt(x, y, grey.width(), grey.height(), grey, 0, 0, graphics::SRCPAINT);
 }
 
-void PrintCaption(Surface& surface, QString text, std::int32_t alignment) {
+void printCaption(Surface& surface, QString text, std::int32_t alignment) {
     // Pixels come back however this ends: every later drawing call relies on them.
     const ScaleUnitGuard twips(surface, ScaleUnit::Twips, ScaleUnit::Pixels);
     const double wt = surface.ScaleWidth();
@@ -92,7 +92,7 @@ void PrintCaption(Surface& surface, QString text, std::int32_t alignment) {
     surface.Print(text);
 }
 
-void DrawDottedRect(Surface& surface) {
+void drawDottedRect(Surface& surface) {
     // Each bound is fixed before its loop, in pixels.
     const int w = surface.width();
     const int h = surface.height();
@@ -112,7 +112,7 @@ void DrawDottedRect(Surface& surface) {
     }
 }
 
-void ReplaceColor(PictureBox& picture, const std::uint32_t& find, const std::uint32_t& put) {
+void replaceColor(PictureBox& picture, const std::uint32_t& find, const std::uint32_t& put) {
     if (!picture.holdsPicture()) {
         return;
     }

@@ -21,24 +21,25 @@ constexpr std::uint32_t kDotColor = 0x00000000;
 
 // Draws the icon left or right, centred vertically: the mask with SRCAND, then
 // the icon with SRCPAINT. Disabled, it draws a greyed copy of the mask twice
-// instead; imgDis gets its own copy, so the caller's mask never changes.
-// Nothing is drawn unless both imgIcon and imgMask hold a picture, nor for an
+// instead; disabledPicture gets its own copy, so the caller's mask never changes.
+// Nothing is drawn unless both iconPicture and maskPicture hold a picture, nor for an
 // IconAlignment other than icoLeft and icoRight.
-void PaintIcon(graphics::Surface& surface, const XPButtonRecord& record, const PictureBox& imgIcon,
-               const PictureBox& imgMask, PictureBox& imgDis);
+void paintIcon(graphics::Surface& surface, const XPButtonRecord& record,
+               const PictureBox& iconPicture, const PictureBox& maskPicture,
+               PictureBox& disabledPicture);
 
 // Prints the caption left, right or centred, a little above the middle, in the
 // surface's current font and foreground colour. Measures and places in twips
 // and always leaves the surface in pixels. Other alignments print nothing.
-void PrintCaption(graphics::Surface& surface, QString text, std::int32_t alignment);
+void printCaption(graphics::Surface& surface, QString text, std::int32_t alignment);
 
 // Black dots on every second pixel of the inner ring (rows 2 and H - 4,
 // columns 2 and W - 4); (2, 2) stays free.
-void DrawDottedRect(graphics::Surface& surface);
+void drawDottedRect(graphics::Surface& surface);
 
 // Sets every pixel of the picture that is exactly `find` to `put` (0x00BBGGRR).
 // An indexed picture is turned into a true-colour one first so that any colour
 // can be put.
-void ReplaceColor(PictureBox& picture, const std::uint32_t& find, const std::uint32_t& put);
+void replaceColor(PictureBox& picture, const std::uint32_t& find, const std::uint32_t& put);
 
 }  // namespace tessapak::controls

@@ -23,7 +23,7 @@ class PropertyTypeError : public std::runtime_error {
     QString key_;
 };
 
-// The host's property bag: key lookup ignores case, and a value equal to its
+// The form runtime's property bag: key lookup ignores case, and a value equal to its
 // default is not stored.
 class PropertyBag {
   public:

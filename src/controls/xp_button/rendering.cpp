@@ -79,8 +79,10 @@ void drawRing(graphics::Surface& surface, const RingColors& ring) {
 }  // namespace
 
 // Rebuilds the whole look from the record on every call: no region, gradient
-// or measured text is kept between calls.
-void XPButton::DrawButton() {
+// or measured text is kept between calls. One routine on purpose, longer
+// than most: its numbered steps are the order in which the look is layered,
+// and reading them in one place shows which state wins.
+void XPButton::drawButton() {
     ++drawButtonCalls_;
     // The surface is the widget's size; a geometry set before the first show
     // has not reached resizeEvent yet.
@@ -92,31 +94,31 @@ void XPButton::DrawButton() {
     const std::int32_t R = record_.RoundedValue;
 
     // 1. The shape, for every ColorStyle.
-    applyShape(graphics::CreateRoundRectRgn(0, 0, W, H, R, R));
+    applyShape(graphics::roundRectRegion(0, 0, W, H, R, R));
 
     // 2. A painter of this call's own.
-    graphics::clsGradient gradient;
+    graphics::Gradient gradient;
 
     // 3. The colour set.
     const ColorSet* const colors = colorSetFor(record_.ColorStyle);
     if (colors == nullptr) {
         // 9. No face, outline, ring, icon or caption.
         if (record_.IsMouseOver && record_.FocusDottedRect) {
-            DrawDottedRect(surface_);
+            drawDottedRect(surface_);
         }
     } else if (!record_.Enabled) {
         // 4. The disabled look, whatever the state flags say.
-        gradient.DefineRect(0, 0, W, H);
-        gradient.DrawGradient(surface_, kFaceDirection, kDisabledFace, kDisabledFace);
+        gradient.setRect(0, 0, W, H);
+        gradient.draw(surface_, kFaceDirection, kDisabledFace, kDisabledFace);
         surface_.setForeColor(kDisabledOutline);
         surface_.RoundRect(0, 0, W - 1, H - 1, R, R);
-        PaintIcon(surface_, record_, imgIcon, imgMask, imgDis);
+        paintIcon(surface_, record_, iconPicture_, maskPicture_, disabledPicture_);
         surface_.setForeColor(kDisabledCaption);
-        PrintCaption(surface_, record_.Caption, record_.CaptionAlignment);
+        printCaption(surface_, record_.Caption, record_.CaptionAlignment);
     } else {
         // 5. The normal face and outline.
-        gradient.DefineRect(0, 0, W, H);
-        gradient.DrawGradient(surface_, kFaceDirection, colors->faceTop, colors->faceBottom);
+        gradient.setRect(0, 0, W, H);
+        gradient.draw(surface_, kFaceDirection, colors->faceTop, colors->faceBottom);
         surface_.setForeColor(colors->outline);
         surface_.RoundRect(0, 0, W - 1, H - 1, R, R);
 
@@ -126,24 +128,23 @@ void XPButton::DrawButton() {
         } else if (record_.HasFocus && !record_.IsPressed) {
             drawRing(surface_, colors->focus);
             if (record_.FocusDottedRect) {
-                DrawDottedRect(surface_);
+                drawDottedRect(surface_);
             }
         } else if (record_.IsPressed) {
-            gradient.DefineRect(0, 0, W, H);
-            gradient.DrawGradient(surface_, kFaceDirection, colors->pressedTop,
-                                  colors->pressedBottom);
+            gradient.setRect(0, 0, W, H);
+            gradient.draw(surface_, kFaceDirection, colors->pressedTop, colors->pressedBottom);
             surface_.setForeColor(colors->outline);
             surface_.RoundRect(0, 0, W - 1, H - 1, R, R);
             drawRing(surface_, colors->pressed);
             if (record_.HasFocus && record_.FocusDottedRect) {
-                DrawDottedRect(surface_);
+                drawDottedRect(surface_);
             }
         }
 
         // 7. and 8. Icon, then the caption over everything else.
-        PaintIcon(surface_, record_, imgIcon, imgMask, imgDis);
+        paintIcon(surface_, record_, iconPicture_, maskPicture_, disabledPicture_);
         surface_.setForeColor(resolveSystemColor(record_.ForeColor));
-        PrintCaption(surface_, record_.Caption, record_.CaptionAlignment);
+        printCaption(surface_, record_.Caption, record_.CaptionAlignment);
     }
 
     // Inside paintEvent the widget shows the surface right after; elsewhere

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "graphics/color.h"
+#include "graphics/gradient_fill.h"
 
 namespace tessapak::controls {
 
@@ -88,7 +89,7 @@ inline constexpr std::uint32_t kDisabledOutline = hexColor(0xC9C7BA);
 inline constexpr std::uint32_t kDisabledCaption = hexColor(0xC9C7BA);
 
 // The face gradient runs top to bottom.
-inline constexpr std::int32_t kFaceDirection = 1;
+inline constexpr std::int32_t kFaceDirection = graphics::kGradientVertical;
 
 // A colour as the caption is drawn in it: 0x80000000 plus an index names a
 // system colour, which is looked up in the application's palette; any other

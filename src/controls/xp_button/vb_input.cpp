@@ -150,7 +150,7 @@ std::int16_t keyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
         }
     }
     if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)) {
-        return static_cast<std::int16_t>(qtKey);  // Qt and the host agree on these
+        return static_cast<std::int16_t>(qtKey);  // Qt and the form runtime agree on these
     }
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) {
         return static_cast<std::int16_t>(112 + (qtKey - Qt::Key_F1));
@@ -159,7 +159,7 @@ std::int16_t keyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
 }
 
 std::vector<std::int16_t> keyAsciis(int qtKey, const QString& text) {
-    // Some platforms report a DEL character for the Delete key; the host types
+    // Some platforms report a DEL character for the Delete key; the form runtime types
     // nothing for it.
     if (qtKey == Qt::Key_Delete) {
         return {};

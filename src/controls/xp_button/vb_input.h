@@ -9,7 +9,7 @@ class QKeyEvent;
 
 namespace tessapak::controls {
 
-// The host's input values, as the control's events pass them: virtual-key
+// The form runtime's input values, as the control's events pass them: virtual-key
 // codes, the Shift/Ctrl/Alt mask and the mouse-button numbers.
 
 constexpr std::int16_t vbLeftButton = 1;
@@ -25,7 +25,7 @@ constexpr std::int16_t vbKeyReturnAscii = 13;
 
 std::int16_t shiftMask(Qt::KeyboardModifiers modifiers);
 
-// The button that changed (MouseDown, MouseUp); 0 for one the host has no number for.
+// The button that changed (MouseDown, MouseUp); 0 for one the form runtime has no number for.
 std::int16_t mouseButton(Qt::MouseButton button);
 // The buttons held (MouseMove).
 std::int16_t mouseButtons(Qt::MouseButtons buttons);

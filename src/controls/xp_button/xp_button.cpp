@@ -11,7 +11,6 @@
 #include <cmath>
 #include <limits>
 
-#include "controls/xp_button/accessible_xp_button.h"
 #include "controls/xp_button/vb_input.h"
 #include "platform/pointer.h"
 
@@ -46,7 +45,7 @@ constexpr std::int32_t kDefaultIconAlignment = icoLeft;
     throw PropertyTypeError(key, value);
 }
 
-// A whole number as the host converts it: numbers and numeric text, rounded
+// A whole number as the form runtime converts it: numbers and numeric text, rounded
 // to the nearest (ties to even), in the range of the target.
 std::int64_t toWhole(const QString& key, const QVariant& value, std::int64_t low,
                      std::int64_t high) {
@@ -54,7 +53,7 @@ std::int64_t toWhole(const QString& key, const QVariant& value, std::int64_t low
     double number = 0;
     switch (value.typeId()) {
         case QMetaType::Bool:
-            // The host's True is -1.
+            // The form runtime's True is -1.
             return value.toBool() ? -1 : 0;
         case QMetaType::QString:
             number = value.toString().trimmed().toDouble(&ok);
@@ -81,7 +80,7 @@ std::int32_t toInt32(const QString& key, const QVariant& value) {
                                              std::numeric_limits<std::int32_t>::max()));
 }
 
-// Colours are stored as the host's signed 32-bit value or as the unsigned
+// Colours are stored as the form runtime's signed 32-bit value or as the unsigned
 // 0x00BBGGRR; both carry the same 32 bits.
 std::uint32_t toColour(const QString& key, const QVariant& value) {
     return static_cast<std::uint32_t>(toWhole(key, value, std::numeric_limits<std::int32_t>::min(),
@@ -151,8 +150,7 @@ Picture toPicture(const QString& key, const QVariant& value) {
 }  // namespace
 
 XPButton::XPButton(QWidget* parent) : QWidget(parent), pointer_(&platform::qtPointer()) {
-    installAccessibleXPButton();
-    // Tab order and focus on click come from the host; Enabled never reaches
+    // Tab order and focus on click come from the form runtime; Enabled never reaches
     // QWidget, so focus stays available while the control ignores input.
     setFocusPolicy(Qt::StrongFocus);
     // MouseMove is raised for every move over the control, not only while a
@@ -163,9 +161,9 @@ XPButton::XPButton(QWidget* parent) : QWidget(parent), pointer_(&platform::qtPoi
 
     surface_.resize(width(), height());
 
-    tmrCheck.setInterval(kHoverPollMs);
-    tmrCheck.setSingleShot(false);
-    connect(&tmrCheck, &QTimer::timeout, this, &XPButton::tmrCheck_Timer);
+    hoverTimer_.setInterval(kHoverPollMs);
+    hoverTimer_.setSingleShot(false);
+    connect(&hoverTimer_, &QTimer::timeout, this, &XPButton::pollPointer);
 }
 
 XPButton::~XPButton() {
@@ -181,7 +179,7 @@ std::int32_t XPButton::CaptionAlignment() const {
 void XPButton::setCaptionAlignment(std::int32_t value) {
     record_.CaptionAlignment = value;
     emit PropertyChanged(kKeyCaptionAlignment);
-    DrawButton();
+    drawButton();
 }
 
 std::int32_t XPButton::IconAlignment() const {
@@ -191,7 +189,7 @@ std::int32_t XPButton::IconAlignment() const {
 void XPButton::setIconAlignment(std::int32_t value) {
     record_.IconAlignment = value;
     emit PropertyChanged(kKeyIconAlignment);
-    DrawButton();
+    drawButton();
 }
 
 QString XPButton::Caption() const {
@@ -201,7 +199,7 @@ QString XPButton::Caption() const {
 void XPButton::setCaption(const QString& value) {
     record_.Caption = value;
     emit PropertyChanged(kKeyCaption);
-    DrawButton();
+    drawButton();
     QAccessibleEvent event(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
 }
@@ -213,7 +211,7 @@ std::uint32_t XPButton::ForeColor() const {
 void XPButton::setForeColor(std::uint32_t value) {
     record_.ForeColor = value;
     emit PropertyChanged(kKeyForeColor);
-    DrawButton();
+    drawButton();
 }
 
 std::int32_t XPButton::ColorStyle() const {
@@ -223,7 +221,7 @@ std::int32_t XPButton::ColorStyle() const {
 void XPButton::setColorStyle(std::int32_t value) {
     record_.ColorStyle = value;
     emit PropertyChanged(kKeyColorStyle);
-    DrawButton();
+    drawButton();
 }
 
 bool XPButton::FocusDottedRect() const {
@@ -233,7 +231,7 @@ bool XPButton::FocusDottedRect() const {
 void XPButton::setFocusDottedRect(bool value) {
     record_.FocusDottedRect = value;
     emit PropertyChanged(kKeyFocusDottedRect);
-    DrawButton();
+    drawButton();
 }
 
 bool XPButton::Enabled() const {
@@ -243,7 +241,7 @@ bool XPButton::Enabled() const {
 void XPButton::setEnabled(bool value) {
     record_.Enabled = value;
     emit PropertyChanged(kKeyEnabled);
-    DrawButton();
+    drawButton();
     QAccessible::State changed;
     changed.disabled = true;
     QAccessibleStateChangeEvent event(this, changed);
@@ -257,7 +255,7 @@ QFont XPButton::FontType() const {
 void XPButton::setFontType(const QFont& value) {
     surface_.setFont(value);
     emit PropertyChanged(kKeyFontType);
-    DrawButton();
+    drawButton();
 }
 
 Picture XPButton::IconMask() const {
@@ -266,9 +264,9 @@ Picture XPButton::IconMask() const {
 
 void XPButton::setIconMask(const Picture& value) {
     record_.IconMask = value;
-    imgMask.picture = value;
+    maskPicture_.picture = value;
     emit PropertyChanged(kKeyIconMask);
-    DrawButton();
+    drawButton();
 }
 
 Picture XPButton::Icon() const {
@@ -277,9 +275,9 @@ Picture XPButton::Icon() const {
 
 void XPButton::setIcon(const Picture& value) {
     record_.Icon = value;
-    imgIcon.picture = value;
+    iconPicture_.picture = value;
     emit PropertyChanged(kKeyIcon);
-    DrawButton();
+    drawButton();
 }
 
 std::int32_t XPButton::RoundedValue() const {
@@ -289,10 +287,10 @@ std::int32_t XPButton::RoundedValue() const {
 void XPButton::setRoundedValue(std::int32_t value) {
     record_.RoundedValue = value;
     emit PropertyChanged(kKeyRoundedValue);
-    DrawButton();
+    drawButton();
 }
 
-// --- Host side -----------------------------------------------------------
+// --- Form runtime side ---------------------------------------------------
 
 void XPButton::setAmbient(const QString& displayName, bool userMode) {
     ambientDisplayName_ = displayName;
@@ -319,9 +317,9 @@ void XPButton::InitProperties() {
     setCaptionAlignment(kDefaultCaptionAlignment);
     setIconAlignment(kDefaultIconAlignment);
     if (ambientUserMode_) {
-        tmrCheck.start();
+        hoverTimer_.start();
     } else {
-        tmrCheck.stop();
+        hoverTimer_.stop();
     }
 }
 
@@ -344,9 +342,9 @@ void XPButton::ReadProperties(const PropertyBag& bag) {
     setIconAlignment(
         toInt32(kKeyIconAlignment, bag.ReadProperty(kKeyIconAlignment, kDefaultIconAlignment)));
     if (ambientUserMode_) {
-        tmrCheck.start();
+        hoverTimer_.start();
     } else {
-        tmrCheck.stop();
+        hoverTimer_.stop();
     }
 }
 
@@ -370,49 +368,49 @@ void XPButton::WriteProperties(PropertyBag& bag) const {
 }
 
 void XPButton::Terminate() {
-    tmrCheck.stop();
+    hoverTimer_.stop();
     record_.IsPressed = false;
     record_.IsMouseOver = false;
     record_.HasFocus = false;
     surface_.Cls();
 }
 
-// --- Host notifications --------------------------------------------------
+// --- Form runtime notifications ------------------------------------------
 
-void XPButton::UserControl_Click() {
+void XPButton::handleClick() {
     if (!record_.Enabled) {
         return;
     }
     emit Click();
 }
 
-void XPButton::UserControl_DblClick() {
+void XPButton::handleDoubleClick() {
     if (!record_.Enabled) {
         return;
     }
     emit DoubleClick();
 }
 
-void XPButton::UserControl_GotFocus() {
+void XPButton::handleFocusIn() {
     if (!record_.Enabled) {
         return;
     }
     record_.HasFocus = true;
-    DrawButton();
+    drawButton();
 }
 
-void XPButton::UserControl_LostFocus() {
+void XPButton::handleFocusOut() {
     if (!record_.Enabled) {
         return;
     }
     record_.HasFocus = false;
-    DrawButton();
+    drawButton();
 }
 
 // A handler may delete the control (a window closing from a Click); the
 // steps after an event then stop instead of touching a dead object.
 
-void XPButton::UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
+void XPButton::handleKeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
     if (!record_.Enabled) {
         return;
     }
@@ -423,11 +421,11 @@ void XPButton::UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
     }
     if (KeyCode == vbKeySpace) {
         record_.IsPressed = true;
-        DrawButton();
+        drawButton();
     }
 }
 
-void XPButton::UserControl_KeyPress(std::int16_t& KeyAscii) {
+void XPButton::handleKeyPress(std::int16_t& KeyAscii) {
     if (!record_.Enabled) {
         return;
     }
@@ -441,7 +439,7 @@ void XPButton::UserControl_KeyPress(std::int16_t& KeyAscii) {
     }
 }
 
-void XPButton::UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
+void XPButton::handleKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
     if (!record_.Enabled) {
         return;
     }
@@ -452,12 +450,11 @@ void XPButton::UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
     }
     if (KeyCode == vbKeySpace) {
         record_.IsPressed = false;
-        DrawButton();
+        drawButton();
     }
 }
 
-void XPButton::UserControl_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X,
-                                     float& Y) {
+void XPButton::handleMouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
     if (!record_.Enabled) {
         return;
     }
@@ -468,19 +465,18 @@ void XPButton::UserControl_MouseDown(std::int16_t& Button, std::int16_t& Shift, 
     }
     if (Button == vbLeftButton) {
         record_.IsPressed = true;
-        DrawButton();
+        drawButton();
     }
 }
 
-void XPButton::UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X,
-                                     float& Y) {
+void XPButton::handleMouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
     if (!record_.Enabled) {
         return;
     }
     emit MouseMove(Button, Shift, X, Y);
 }
 
-void XPButton::UserControl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
+void XPButton::handleMouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y) {
     if (!record_.Enabled) {
         return;
     }
@@ -491,39 +487,39 @@ void XPButton::UserControl_MouseUp(std::int16_t& Button, std::int16_t& Shift, fl
     }
     if (Button == vbLeftButton) {
         record_.IsPressed = false;
-        DrawButton();
+        drawButton();
     }
 }
 
-void XPButton::UserControl_Paint() {
+void XPButton::handlePaint() {
     surface_.Cls();
-    DrawButton();
+    drawButton();
 }
 
-void XPButton::tmrCheck_Timer() {
+void XPButton::pollPointer() {
     if (!record_.Enabled) {
         return;
     }
     // Off while the tick runs, so a handler that opens a message box does not
     // let the poll re-enter.
-    tmrCheck.stop();
+    hoverTimer_.stop();
     const QPoint position = pointer_->position();
     record_.CursorPos = {position.x(), position.y()};
     const QWidget* const under = pointer_->widgetAt(position);
     const QPointer<XPButton> alive(this);
     if (!record_.IsMouseOver && under == this) {
         record_.IsMouseOver = true;
-        DrawButton();
+        drawButton();
         emit MouseEnters(record_.CursorPos.X, record_.CursorPos.Y);
     } else if (record_.IsMouseOver && under != this) {
         record_.IsMouseOver = false;
-        DrawButton();
+        drawButton();
         emit MouseLeaves(record_.CursorPos.X, record_.CursorPos.Y);
     }
     if (!alive) {
         return;
     }
-    tmrCheck.start();
+    hoverTimer_.start();
 }
 
 // --- Qt deliveries -------------------------------------------------------
@@ -536,7 +532,7 @@ void XPButton::paintEvent(QPaintEvent* /*event*/) {
     const bool scaled = ratio > 1 && !qFuzzyCompare(ratio, 1.0);
     surface_.setDevicePixelRatio(scaled ? ratio : 1);
     inPaintEvent_ = true;
-    UserControl_Paint();
+    handlePaint();
     inPaintEvent_ = false;
     if (scaled) {
         // The design in whole device pixels, caption and icon at the
@@ -561,7 +557,7 @@ void XPButton::mousePressEvent(QMouseEvent* event) {
     std::int16_t shift = shiftMask(event->modifiers());
     float x = static_cast<float>(event->position().x());
     float y = static_cast<float>(event->position().y());
-    UserControl_MouseDown(button, shift, x, y);
+    handleMouseDown(button, shift, x, y);
 }
 
 void XPButton::mouseReleaseEvent(QMouseEvent* event) {
@@ -579,14 +575,14 @@ void XPButton::mouseReleaseEvent(QMouseEvent* event) {
     float x = static_cast<float>(event->position().x());
     float y = static_cast<float>(event->position().y());
     const QPointer<XPButton> alive(this);
-    UserControl_MouseUp(button, shift, x, y);
+    handleMouseUp(button, shift, x, y);
     if (alive && click) {
-        UserControl_Click();
+        handleClick();
     }
 }
 
 // Qt delivers the second press of a double click as the double click alone,
-// as the host does: MouseDown, MouseUp, Click, DoubleClick, MouseUp. The
+// as the form runtime does: MouseDown, MouseUp, Click, DoubleClick, MouseUp. The
 // release after it is no click, so a double click raises one Click and one
 // DoubleClick, and the second press does not show the pressed face. Only the
 // left button double-clicks, as it alone clicks.
@@ -596,7 +592,7 @@ void XPButton::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     leftPressPending_ = false;
-    UserControl_DblClick();
+    handleDoubleClick();
 }
 
 void XPButton::mouseMoveEvent(QMouseEvent* event) {
@@ -605,7 +601,7 @@ void XPButton::mouseMoveEvent(QMouseEvent* event) {
     std::int16_t shift = shiftMask(event->modifiers());
     float x = static_cast<float>(event->position().x());
     float y = static_cast<float>(event->position().y());
-    UserControl_MouseMove(button, shift, x, y);
+    handleMouseMove(button, shift, x, y);
 }
 
 void XPButton::keyPressEvent(QKeyEvent* event) {
@@ -615,33 +611,33 @@ void XPButton::keyPressEvent(QKeyEvent* event) {
     std::int16_t code = keyCode(event->key(), event->modifiers());
     std::int16_t shift = shiftMask(event->modifiers());
     const QPointer<XPButton> alive(this);
-    UserControl_KeyDown(code, shift);
+    handleKeyDown(code, shift);
     for (std::int16_t ascii : keyAsciis(event->key(), event->text())) {
         if (!alive) {
             return;
         }
-        UserControl_KeyPress(ascii);
+        handleKeyPress(ascii);
     }
 }
 
 void XPButton::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
-    // The host sends no key-up between auto-repeated downs: a held space
+    // The form runtime sends no key-up between auto-repeated downs: a held space
     // stays pressed until it is really let go.
     if (event->isAutoRepeat()) {
         return;
     }
     std::int16_t code = keyCode(event->key(), event->modifiers());
     std::int16_t shift = shiftMask(event->modifiers());
-    UserControl_KeyUp(code, shift);
+    handleKeyUp(code, shift);
 }
 
 void XPButton::focusInEvent(QFocusEvent* /*event*/) {
-    UserControl_GotFocus();
+    handleFocusIn();
 }
 
 void XPButton::focusOutEvent(QFocusEvent* /*event*/) {
-    UserControl_LostFocus();
+    handleFocusOut();
 }
 
 // The control has no context menu, and a right click on it must not open the

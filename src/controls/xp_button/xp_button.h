@@ -16,7 +16,10 @@ class Pointer;
 
 namespace tessapak::controls {
 
-// The owner-drawn push button of both windows.
+// The owner-drawn push button of both windows. It keeps the interface it was
+// designed with in a form runtime (the framework that holds controls on a
+// form and sends them notifications): its property and event names, the
+// ambient properties and the lifecycle calls below are that interface.
 class XPButton : public QWidget {
     Q_OBJECT
 
@@ -51,10 +54,12 @@ class XPButton : public QWidget {
     std::int32_t RoundedValue() const;
     void setRoundedValue(std::int32_t value);
 
-    // The host's ambient properties, set by whoever hosts the control.
+    // The form runtime's ambient properties, set by whoever holds the control.
     void setAmbient(const QString& displayName, bool userMode);
 
-    // Lifecycle notifications from the host.
+    // Lifecycle notifications from the form runtime. The windows only load
+    // (ReadProperties); InitProperties and WriteProperties stay as the rest
+    // of the interface, with which a designer makes and stores a button.
     void InitProperties();
     void ReadProperties(const PropertyBag& bag);
     void WriteProperties(PropertyBag& bag) const;
@@ -83,7 +88,7 @@ class XPButton : public QWidget {
     void PropertyChanged(const QString& key);
 
   protected:
-    // Qt's deliveries, each turned into the host notification it stands for.
+    // Qt's deliveries, each turned into the form runtime notification it stands for.
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -98,42 +103,44 @@ class XPButton : public QWidget {
 
   private:
     friend class XPButtonTestAccess;
-    // Its press action is the host's click.
+    // Its press action is the form runtime's click.
     friend class AccessibleXPButton;
 
-    // The host's notifications to the control.
-    void UserControl_Click();
-    void UserControl_DblClick();
-    void UserControl_GotFocus();
-    void UserControl_LostFocus();
-    void UserControl_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
-    void UserControl_KeyPress(std::int16_t& KeyAscii);
-    void UserControl_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift);
-    void UserControl_MouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
-    void UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
-    void UserControl_MouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
-    void UserControl_Paint();
-    void tmrCheck_Timer();
+    // The form runtime's notifications to the control.
+    void handleClick();
+    void handleDoubleClick();
+    void handleFocusIn();
+    void handleFocusOut();
+    void handleKeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
+    void handleKeyPress(std::int16_t& KeyAscii);
+    void handleKeyUp(std::int16_t& KeyCode, std::int16_t& Shift);
+    void handleMouseDown(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void handleMouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void handleMouseUp(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
+    void handlePaint();
+    void pollPointer();
 
     // Paints the whole control from the record; defined in rendering.cpp.
-    void DrawButton();
+    void drawButton();
     // The shape of this call's region, given to the widget only when it differs.
     void applyShape(const QRegion& region);
 
     XPButtonRecord record_;
     graphics::Surface surface_;
-    QTimer tmrCheck;
-    PictureBox imgIcon;
-    PictureBox imgMask;
-    PictureBox imgDis;
+    QTimer hoverTimer_;
+    PictureBox iconPicture_;
+    PictureBox maskPicture_;
+    PictureBox disabledPicture_;
 
     QString ambientDisplayName_;
     bool ambientUserMode_ = false;
     platform::Pointer* pointer_;
 
-    // The host's click rule: a left press inside, then its release inside.
+    // The form runtime's click rule: a left press inside, then its release inside.
     bool leftPressPending_ = false;
     bool inPaintEvent_ = false;
+    // Read by tests only: how often a change repaints is part of the control's
+    // behaviour, and pixels cannot tell one repaint from two.
     std::uint64_t drawButtonCalls_ = 0;
 };
 

@@ -8,14 +8,14 @@
 namespace tessapak::controls {
 
 // Pictures are shared by reference with whoever assigned them, like the
-// host's picture objects: reading Icon gives back the very object assigned.
+// form runtime's picture objects: reading Icon gives back the very object assigned.
 using Picture = std::shared_ptr<QImage>;
 
 enum CaptionAlignmentValue : std::int32_t { capLeft = 0, capRight = 1, capCenter = 2 };
 enum IconAlignmentValue : std::int32_t { icoLeft = 1, icoRight = 2 };
 enum ColorStyleValue : std::int32_t { xpBlue = 1, xpSilver = 2, xpOlive = 3 };
 
-// One of the control's hidden picture holders (imgIcon, imgMask, imgDis).
+// One of the control's hidden picture holders (iconPicture, maskPicture, disabledPicture).
 // It holds a picture when picture is set and not null.
 struct PictureBox {
     Picture picture;
