@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QtEndian>
 
 namespace tessapak::app::browser {
 
@@ -21,6 +22,28 @@ bool hasTransparentPixel(const QImage& image) {
         }
     }
     return false;
+}
+
+// The size a header claims, read by hand where Qt's reader refuses huge
+// values as damage: such a picture must read as too large, not broken.
+QSize claimedSize(const QByteArray& bytes, const QByteArray& format) {
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    if (format == "png" && bytes.size() >= 24) {
+        return {qFromBigEndian<qint32>(data + 16), qFromBigEndian<qint32>(data + 20)};
+    }
+    if (format == "gif" && bytes.size() >= 10) {
+        return {qFromLittleEndian<quint16>(data + 6), qFromLittleEndian<quint16>(data + 8)};
+    }
+    if (format == "bmp" && bytes.size() >= 26) {
+        // A negative height stores the rows top first.
+        return {qFromLittleEndian<qint32>(data + 18), qAbs(qFromLittleEndian<qint32>(data + 22))};
+    }
+    return {};
+}
+
+bool tooLarge(QSize size) {
+    return size.width() > kMaxPictureSide || size.height() > kMaxPictureSide ||
+           qint64{size.width()} * size.height() > kMaxPicturePixels;
 }
 
 }  // namespace
@@ -50,6 +73,11 @@ Picture decodePicture(const QByteArray& bytes, QSize fitInto) {
     if (picture.format.isEmpty()) {
         return picture;
     }
+    if (const QSize claimed = claimedSize(bytes, picture.format); tooLarge(claimed)) {
+        picture.size = claimed;
+        picture.outcome = PictureOutcome::TooLarge;
+        return picture;
+    }
     QByteArray data = bytes;  // shared, not copied
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
@@ -62,8 +90,7 @@ Picture decodePicture(const QByteArray& bytes, QSize fitInto) {
         picture.outcome = PictureOutcome::Damaged;
         return picture;
     }
-    if (picture.size.width() > kMaxPictureSide || picture.size.height() > kMaxPictureSide ||
-        qint64{picture.size.width()} * picture.size.height() > kMaxPicturePixels) {
+    if (tooLarge(picture.size)) {
         picture.outcome = PictureOutcome::TooLarge;
         return picture;
     }

@@ -109,6 +109,10 @@ QString PreviewPane::infoText() const {
     return info_->text();
 }
 
+QString PreviewPane::messageText() const {
+    return pages_->currentIndex() == MessagePage ? message_->text() : QString();
+}
+
 void PreviewPane::showEntry(int entry) {
     const quint64 generation = ++generation_;
     picture_ = QImage();

@@ -45,6 +45,8 @@ class PreviewPane : public QWidget {
     QImage picture() const { return picture_; }
     // The line under the preview: size, type and what was found.
     QString infoText() const;
+    // What shows in place of a preview ("图片太大，无法预览。" ...), if anything.
+    QString messageText() const;
 
   signals:
     // A new entry's preview is complete (for tests and the window).
