@@ -124,7 +124,6 @@ void BrowserWindow::createViews() {
     message_ = new QLabel(pages_);
     message_->setAlignment(Qt::AlignCenter);
     message_->setWordWrap(true);
-    message_->setAccessibleName(QStringLiteral("提示"));
     message_->setText(QStringLiteral("把 RDB 文件拖到这里，或点“打开…”。"));
 
     auto* splitter = new QSplitter(pages_);
@@ -179,7 +178,6 @@ void BrowserWindow::createViews() {
     setCentralWidget(pages_);
 
     status_ = new QLabel(this);
-    status_->setAccessibleName(QStringLiteral("状态"));
     statusBar()->addWidget(status_, 1);
 
     connect(detailView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,

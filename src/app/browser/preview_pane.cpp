@@ -83,14 +83,12 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     message_ = new QLabel(pages_);
     message_->setAlignment(Qt::AlignCenter);
     message_->setWordWrap(true);
-    message_->setAccessibleName(QStringLiteral("预览"));
     pages_->insertWidget(PicturePage, pictureArea_);
     pages_->insertWidget(TextPage, text_);
     pages_->insertWidget(MessagePage, message_);
     info_ = new QLabel(this);
     info_->setWordWrap(true);
     info_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    info_->setAccessibleName(QStringLiteral("文件信息"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pages_, 1);
@@ -132,6 +130,7 @@ void PreviewPane::showEntry(int entry) {
         return;
     }
     const QString name = index_->fileName(entry);
+    pictureLabel_->setAccessibleName(QStringLiteral("图片预览：") + index_->filePath(entry));
     info_->setText(index_->filePath(entry) + QStringLiteral("\n") + typeText(name) +
                    QStringLiteral("，") + sizeText(index_->size(entry)));
     message_->setText(QStringLiteral("正在读取…"));
