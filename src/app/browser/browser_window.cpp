@@ -177,6 +177,9 @@ void BrowserWindow::createViews() {
     pages_->addWidget(splitter);
     setCentralWidget(pages_);
 
+    connect(preview_, &PreviewPane::shown, this,
+            [this] { copyAction_->setEnabled(!preview_->picture().isNull()); });
+
     status_ = new QLabel(this);
     statusBar()->addWidget(status_, 1);
 
@@ -184,6 +187,7 @@ void BrowserWindow::createViews() {
             &BrowserWindow::selectionChanged);
     connect(detailView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
+                copyAction_->setEnabled(false);
                 preview_->showEntry(
                     current.isValid() ? current.data(FileListModel::EntryRole).toInt() : -1);
             });
@@ -314,7 +318,6 @@ void BrowserWindow::filterChanged(const QString& text) {
 }
 
 void BrowserWindow::selectionChanged() {
-    copyAction_->setEnabled(true);
     updateStatus();
 }
 
