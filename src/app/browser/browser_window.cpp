@@ -242,7 +242,9 @@ void BrowserWindow::createActions() {
     }
 }
 
-void BrowserWindow::openArchive(const QString& path) {
+void BrowserWindow::openArchive(const QString& given) {
+    // Absolute, so that messages name the same place whatever the working folder.
+    const QString path = given.isEmpty() ? given : QFileInfo(given).absoluteFilePath();
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - 查看内容"));
     std::shared_ptr<const ArchiveIndex> index;
     try {

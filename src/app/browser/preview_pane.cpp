@@ -266,7 +266,9 @@ void PreviewPane::fitPicture() {
     if (picture_.isNull()) {
         return;
     }
-    const QSize room = pictureArea_->viewport()->size();
+    // The stack's size, not the viewport's: the picture page may not have
+    // been laid out yet when the first picture arrives.
+    const QSize room = pages_->contentsRect().size();
     const QSize size = picture_.size();
     const bool fits = size.width() <= room.width() && size.height() <= room.height();
     const QSize shownSize = fits ? size : size.scaled(room, Qt::KeepAspectRatio);
