@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLocale>
 #include <QStyle>
 #include <algorithm>
 #include <unordered_map>
@@ -115,11 +114,17 @@ QString typeText(const QString& name) {
 }
 
 QString sizeText(qint64 bytes) {
-    const QLocale chinese(QLocale::Chinese, QLocale::China);
     if (bytes < 1024) {
-        return chinese.toString(bytes) + QStringLiteral(" 字节");
+        return QString::number(bytes) + QStringLiteral(" 字节");
     }
-    return chinese.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+    static const char* const kUnits[] = {"KB", "MB", "GB"};
+    double value = static_cast<double>(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 2) {
+        value /= 1024;
+        ++unit;
+    }
+    return QString::number(value, 'f', 1) + u' ' + QLatin1String(kUnits[unit]);
 }
 
 FolderTreeModel::FolderTreeModel(std::shared_ptr<const ArchiveIndex> index, QObject* parent)

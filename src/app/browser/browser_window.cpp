@@ -576,7 +576,7 @@ void BrowserWindow::runJob(const QString& title, std::function<QString(Job&)> wo
             }
             last = now;
             QMetaObject::invokeMethod(
-                shown,
+                qApp,
                 [shown, done, total] {
                     if (shown) {
                         shown->setMaximum(static_cast<int>(total));

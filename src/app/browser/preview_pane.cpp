@@ -1,5 +1,6 @@
 #include "app/browser/preview_pane.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QLabel>
 #include <QMovie>
@@ -177,8 +178,9 @@ void PreviewPane::showEntry(int entry) {
             result->kind = Result::Failed;
             result->failure = QStringLiteral("内存不足");
         }
+        // The application as the receiver: the pane may be gone by now.
         QMetaObject::invokeMethod(
-            self,
+            qApp,
             [self, generation, result] {
                 if (self) {
                     self->present(generation, result);
