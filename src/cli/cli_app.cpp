@@ -11,6 +11,7 @@
 #include "archive/pack.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/entry_commands.h"
 #include "cli/failure.h"
 #include "cli/progress_line.h"
 
@@ -24,6 +25,9 @@ struct Arguments {
     bool quiet = false;
     std::string first;   // FOLDER or ARCHIVE
     std::string second;  // ARCHIVE or DIR, optional
+    bool json = false;
+    bool overwrite = false;
+    std::vector<std::string> names;
 };
 
 std::optional<fs::path> optionalPath(const CLI::App* command, const std::string& name,
@@ -107,6 +111,21 @@ int runCommandLine(int argc, char** argv) {
 
     auto* list = app.add_subcommand("list", "Print each entry's size in bytes, a tab and its name");
     list->add_option("ARCHIVE", args.first, "Archive to list")->required()->check(kNonEmpty);
+    list->add_flag("--json", args.json, "Print one JSON document instead of lines");
+
+    auto* extract = app.add_subcommand(
+        "extract", "Write entries of ARCHIVE (all without NAME) below DIR, keeping their paths");
+    extract->add_option("ARCHIVE", args.first, "Archive to read")->required()->check(kNonEmpty);
+    extract->add_option("-o,--output", args.second, "Folder to write into (made if missing)")
+        ->required()
+        ->check(kNonEmpty);
+    extract->add_option("NAME", args.names,
+                        "Entry to write, \"/\" between folders; a folder takes all below it");
+    extract->add_flag("--overwrite", args.overwrite, "Replace files that are in the way");
+
+    auto* cat = app.add_subcommand("cat", "Write the bytes of one entry to standard output");
+    cat->add_option("ARCHIVE", args.first, "Archive to read")->required()->check(kNonEmpty);
+    cat->add_option("NAME", args.second, "Entry, \"/\" between folders")->required();
 
     auto* verify = app.add_subcommand(
         "verify", "Check the whole archive's structure and data, writing nothing");
@@ -140,7 +159,16 @@ int runCommandLine(int argc, char** argv) {
             runUnpack(archive::pathFromUtf8(args.first), optionalPath(unpack, "DIR", args.second),
                       options, std::cout);
         } else if (list->parsed()) {
-            runList(archive::pathFromUtf8(args.first), std::cout);
+            if (args.json) {
+                runListJson(archive::pathFromUtf8(args.first), std::cout);
+            } else {
+                runList(archive::pathFromUtf8(args.first), std::cout);
+            }
+        } else if (extract->parsed()) {
+            runExtract(archive::pathFromUtf8(args.first), archive::pathFromUtf8(args.second),
+                       args.names, args.overwrite, options, std::cout);
+        } else if (cat->parsed()) {
+            runCat(archive::pathFromUtf8(args.first), args.second, std::cout);
         } else if (verify->parsed()) {
             runVerify(archive::pathFromUtf8(args.first), options, std::cout);
         }

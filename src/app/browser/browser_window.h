@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QThread;
+class QLineEdit;
+class QListView;
+class QSortFilterProxyModel;
+class QStackedWidget;
+class QTreeView;
+
+namespace tessapak::app::browser {
+
+class ArchiveIndex;
+class FileListModel;
+class FolderTreeModel;
+class PreviewPane;
+class ThumbnailCache;
+
+// A window that shows what an archive holds without unpacking it: its
+// folders, the chosen folder's files as a list or as thumbnails, a preview,
+// and the ways to get files out (extract, unpack all, drag out, copy).
+class BrowserWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit BrowserWindow(QWidget* parent = nullptr);
+    ~BrowserWindow() override;
+
+    // Opens an archive; a damaged one or a file that is none shows why instead.
+    void openArchive(const QString& path);
+
+    // For tests and benchmarks.
+    FileListModel* fileModel() const { return files_; }
+    FolderTreeModel* folderModel() const { return folders_; }
+    ThumbnailCache* thumbnails() const { return thumbnails_; }
+    PreviewPane* preview() const { return preview_; }
+    QListView* thumbnailView() const { return iconView_; }
+    void showThumbnails(bool shown);
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    struct Job;
+
+    void createActions();
+    void createViews();
+    void folderChosen();
+    void selectionChanged();
+    void updateStatus();
+    void filterChanged(const QString& text);
+
+    // Stored names of what is selected: the chosen files, or the chosen
+    // folder (everything below it) when no file is.
+    std::vector<std::u16string> selectedNames() const;
+    std::vector<int> selectedEntries() const;
+
+    void extractSelected();
+    void unpackAll();
+    void verify();
+    void copyPicture();
+    void chooseArchive();
+    void dragOut();
+
+    // Runs work on a worker thread behind a progress dialog that can cancel
+    // it; the text it returns is shown when it ends.
+    void runJob(const QString& title, std::function<QString(Job&)> work);
+
+    std::shared_ptr<const ArchiveIndex> index_;
+    FolderTreeModel* folders_ = nullptr;
+    FileListModel* files_ = nullptr;
+    QSortFilterProxyModel* sorted_ = nullptr;
+    ThumbnailCache* thumbnails_ = nullptr;
+
+    QStackedWidget* pages_ = nullptr;
+    QLabel* message_ = nullptr;
+    QTreeView* folderView_ = nullptr;
+    QStackedWidget* fileViews_ = nullptr;
+    QTreeView* detailView_ = nullptr;
+    QListView* iconView_ = nullptr;
+    PreviewPane* preview_ = nullptr;
+    QLineEdit* filter_ = nullptr;
+    QLabel* status_ = nullptr;
+
+    QAction* extractAction_ = nullptr;
+    QAction* unpackAction_ = nullptr;
+    QAction* verifyAction_ = nullptr;
+    QAction* copyAction_ = nullptr;
+    QAction* thumbnailAction_ = nullptr;
+
+    std::shared_ptr<std::atomic<bool>> jobCancelled_;
+    QThread* jobThread_ = nullptr;
+    bool closing_ = false;
+};
+
+// Opens a browser window of its own for an archive (tessapak ARCHIVE.rdb).
+BrowserWindow* openBrowserFor(const QString& archivePath);
+
+// Adds 查看内容… to the context menu of the main window's archive box and
+// opens the browser when that box is double-clicked while it names a file.
+// The browser windows stand on their own, so closing the main window leaves
+// them open.
+void installBrowserEntryPoints(QLineEdit* archiveBox);
+
+}  // namespace tessapak::app::browser
