@@ -13,7 +13,7 @@ namespace tessapak::app::browser {
 namespace {
 
 using archive::testing::RawArchive;
-using archive::testing::TempDir;
+using archive::testing::TempFolder;
 using archive::testing::writeFile;
 
 QStringList column(const QAbstractItemModel& model, int column = 0) {
@@ -42,14 +42,14 @@ std::string bmp(qint32 width, qint32 height, bool withPixels) {
 }
 
 TEST(BrowserModels, ShowFoldersFilesAndFilterMatchesBelowTheChosenFolderAsYouType) {
-    TempDir dir;
+    TempFolder dir;
     RawArchive archive;
     archive.entries = {{u"皮肤\\按钮\\图1.png", "12345"},
                        {u"皮肤\\按钮\\Big.PNG", "1"},
                        {u"皮肤\\说明.txt", "ab"},
                        {u"evil\u202egnp.exe", "x"},
                        {u"a\\b.png", ""}};
-    writeFile(dir / "skin.rdb", archive.build());
+    writeFile(dir / "skin.rdb", archive.bytes());
     const auto index = ArchiveIndex::open(dir / "skin.rdb");
     EXPECT_EQ(index->totalBytes(), 9);
 
@@ -83,12 +83,12 @@ TEST(BrowserModels, ShowFoldersFilesAndFilterMatchesBelowTheChosenFolderAsYouTyp
 }
 
 TEST(BrowserPreview, ShowsAPictureFromMemoryAndRefusesOneThatClaimsHugeDimensions) {
-    TempDir dir;
+    TempFolder dir;
     RawArchive archive;
     archive.entries = {{u"small.bmp", bmp(3, 2, true)},
                        {u"huge.bmp", bmp(100000, 100000, false)},
                        {u"wide.bmp", bmp(20000, 1, false)}};
-    writeFile(dir / "skin.rdb", archive.build());
+    writeFile(dir / "skin.rdb", archive.bytes());
     PreviewPane pane;
     pane.resize(400, 300);
     pane.setArchive(ArchiveIndex::open(dir / "skin.rdb"));

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 using testing::RawArchive;
 using testing::RawEntry;
 using testing::readFile;
-using testing::TempDir;
+using testing::TempFolder;
 using testing::treeContents;
 using testing::writeFile;
 
@@ -67,9 +67,9 @@ TEST(EntryReader, ReadsEachEntryBoundedAndRefusesWhatTheFileNoLongerHolds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TempDir dir;
+        TempFolder dir;
         const fs::path path = dir / "skin.rdb";
-        writeFile(path, archive.build());
+        writeFile(path, archive.bytes());
         ArchiveReader reader(path);
         reader.readDirectory();
         if (c.cutFileTo > 0) {
@@ -97,8 +97,8 @@ TEST(EntryReader, ReadsEachEntryBoundedAndRefusesWhatTheFileNoLongerHolds) {
 TEST(SelectEntries, PicksFilesAndWholeFoldersAndNamesWhatMatchesNothing) {
     RawArchive archive = skin();
     archive.entries.push_back({u"a.txt", "new"});  // the later of two wins
-    TempDir dir;
-    writeFile(dir / "skin.rdb", archive.build());
+    TempFolder dir;
+    writeFile(dir / "skin.rdb", archive.bytes());
     ArchiveReader reader(dir / "skin.rdb");
     reader.readDirectory();
     struct Case {
@@ -240,12 +240,12 @@ TEST(ExtractSelection, WritesOnlyInsideTheFolderAndEachFileWholeOrNotAtAll) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TempDir dir;
+        TempFolder dir;
         const fs::path out = dir / "out";
         const fs::path outside = dir / "outside";
         fs::create_directories(out);
         writeFile(outside / "victim", "victim");
-        writeFile(dir / "skin.rdb", skin().build());
+        writeFile(dir / "skin.rdb", skin().bytes());
         try {
             c.prepare(out, outside);
         } catch (const fs::filesystem_error&) {

@@ -11,10 +11,11 @@ namespace {
 
 class CliLookInside : public ::testing::Test {
   protected:
-    const fs::path& work() const { return temp_.work(); }
+    const fs::path& work() const { return work_; }
 
   private:
     TempFolder temp_;
+    fs::path work_ = temp_.subfolder("work");
 };
 
 TEST_F(CliLookInside, ListJsonGivesOneDocumentWithEveryNameEscapedByJsonRules) {
