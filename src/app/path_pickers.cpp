@@ -82,7 +82,7 @@ bool Form1::takeArchiveName(QString name) {
 
 void Form1::takePackFolder(const QString& folder) {
     dbText1->setText(folder);
-    dbText2->setText(dbText1->text() + QLatin1String(".rdb"));
+    dbText2->setText(archiveNameForFolder(dbText1->text()));
 }
 
 void Form1::jbbtn1_Click() {
