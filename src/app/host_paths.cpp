@@ -48,6 +48,10 @@ QString containingFolder(const QString& name) {
     return QDir::toNativeSeparators(QFileInfo(QDir::fromNativeSeparators(name)).path());
 }
 
+QString archiveNameForFolder(const QString& folder) {
+    return folder + QLatin1String(".rdb");
+}
+
 QString cutAtNul(const QString& name) {
     const qsizetype nul = name.indexOf(QChar(u'\0'));
     return nul < 0 ? name : name.left(nul);

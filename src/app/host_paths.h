@@ -25,6 +25,9 @@ bool anyFileExists(const QString& name);
 // separator, except that a file in the root gives the root itself.
 QString containingFolder(const QString& name);
 
+// The archive that packing a folder proposes: the folder's path and ".rdb".
+QString archiveNameForFolder(const QString& folder);
+
 // The text before the first NUL, for names that came through a C buffer.
 QString cutAtNul(const QString& name);
 

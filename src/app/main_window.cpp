@@ -586,7 +586,7 @@ bool MainWindow::takeArchiveName(QString name) {
 
 void MainWindow::takeSourceFolder(const QString& folder) {
     packPanel_.sourceFolder->setText(folder);
-    packPanel_.outputPath->setText(packPanel_.sourceFolder->text() + QLatin1String(".rdb"));
+    packPanel_.outputPath->setText(archiveNameForFolder(packPanel_.sourceFolder->text()));
 }
 
 void MainWindow::browseForArchive() {
