@@ -8,7 +8,7 @@
 #include "archive/display_text.h"
 #include "archive/host_fs.h"
 #include "archive/names.h"
-#include "archive/pack.h"
+#include "archive/output_names.h"
 #include "archive/rdb_format.h"
 
 namespace tessapak::archive {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/display_text.h"
+#include "archive/utf.h"
 
 namespace tessapak::archive {
 
@@ -108,27 +108,5 @@ std::string unstorableNameReason(const std::filesystem::path& relative);
 // Whether a path's last component is a name that Windows takes for a device
 // in every folder (NUL, CON, COM1, "aux.rdb" ...), so that no file there has it.
 bool isWindowsDeviceName(const std::filesystem::path& path);
-
-// A path from UTF-8 text and back, the same on every host (on Windows a
-// path built from a plain std::string would be read in the ANSI code page).
-std::filesystem::path pathFromUtf8(std::string_view utf8);
-std::string utf8Of(const std::filesystem::path& path);
-
-// Length of the well-formed UTF-8 sequence at text[i] with its code point in
-// codePoint, or 0 when the byte there does not start one.
-std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& codePoint);
-
-// Appends one code point to a UTF-8 string.
-void appendUtf8(std::string& out, char32_t codePoint);
-
-// Strict conversions: overlong forms, encoded surrogates, code points past
-// U+10FFFF, cut-off sequences and unpaired surrogates give nothing.
-std::optional<std::u16string> utf8ToUtf16(std::string_view utf8);
-std::optional<std::string> utf16ToUtf8(std::u16string_view utf16);
-
-// Stored name as shown to a person: "/" between folders, UTF-8, with the
-// escapes and the cut of display_text.h (an unpaired surrogate shows as
-// U+FFFD). Every message and listing that names an entry goes through it.
-std::string displayName(const std::u16string& storedName, std::size_t limit = kDisplayLimit);
 
 }  // namespace tessapak::archive

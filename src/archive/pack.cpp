@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "archive/archive_error.h"
+#include "archive/display_text.h"
 #include "archive/folder_chain.h"
 #include "archive/host_fs.h"
 #include "archive/names.h"
@@ -186,58 +187,6 @@ class ArchiveFile {
 };
 
 }  // namespace
-
-fs::path archivePathFor(const fs::path& output) {
-    const NativeString& text = output.native();
-    constexpr std::string_view suffix = ".rdb";
-    bool hasSuffix = text.size() >= suffix.size();
-    for (std::size_t i = 0; hasSuffix && i < suffix.size(); ++i) {
-        const auto unit = text[text.size() - suffix.size() + i];
-        hasSuffix = (unit >= 'A' && unit <= 'Z' ? unit - 'A' + 'a' : unit) == suffix[i];
-    }
-    fs::path result = output;
-    if (!hasSuffix) {
-        result += suffix;
-    }
-    return result;
-}
-
-std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
-    // File names are limited to 255 units; a long output name is shortened,
-    // with a hash of the whole name so that it stays its own.
-    constexpr std::size_t kNameLimit = 255;
-    constexpr std::size_t kRandomPart = 16;
-    const fs::path suffix(".tessapak-part");
-    const NativeString base = output.filename().native();
-    fs::path prefix(".");
-    if (2 + base.size() + kRandomPart + suffix.native().size() <= kNameLimit) {
-        prefix += base;
-    } else {
-        prefix += base.substr(0, 180);
-        // Two appends: GCC 12 at -O3 warns falsely (-Wrestrict) on "-" + string.
-        prefix += "-";
-        prefix += std::to_string(std::hash<NativeString>{}(base));
-    }
-    prefix += ".";
-    return {prefix.native(), suffix.native()};
-}
-
-fs::path temporaryPathFor(const fs::path& output) {
-    const auto [prefix, suffix] = temporaryNamePattern(output);
-    std::random_device random;
-    std::string part;
-    while (part.size() < 16) {
-        part += "0123456789abcdef"[random() % 16];
-    }
-    fs::path name(prefix);
-    name += part;
-    name += suffix;
-    return output.parent_path() / name;
-}
-
-std::vector<fs::path> excludedPathsFor(const fs::path& output) {
-    return {output};
-}
 
 void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
                   const ProgressCallback& progress) {

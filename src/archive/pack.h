@@ -6,28 +6,11 @@
 #include <vector>
 
 #include "archive/folder_walk.h"
+#include "archive/output_names.h"
+#include "archive/pack_list.h"
 #include "archive/progress.h"
 
 namespace tessapak::archive {
-
-// The output path rule: ".rdb" is appended unless the text already ends in
-// ".rdb" in any letter case.
-std::filesystem::path archivePathFor(const std::filesystem::path& output);
-
-// Every run writes its own temporary file beside output and renames it to
-// output when it is complete: a hidden file named prefix, a random part,
-// suffix. Ones left by a run that was killed are removed by a later run,
-// never one that a live run is writing.
-std::pair<std::filesystem::path::string_type, std::filesystem::path::string_type>
-temporaryNamePattern(const std::filesystem::path& output);
-
-// A path of that pattern with a fresh random part, as a run might use.
-std::filesystem::path temporaryPathFor(const std::filesystem::path& output);
-
-// What a walk must leave out when output may lie inside the packed folder:
-// output itself (the walk also leaves out the temporary files of every
-// excluded path).
-std::vector<std::filesystem::path> excludedPathsFor(const std::filesystem::path& output);
 
 // Writes the archive for a walked list: header, directory and data, front to
 // back, into a temporary file beside output that replaces output only when it

@@ -229,33 +229,6 @@ struct ArchiveReader::State {
     }
 };
 
-fs::path baseNameFor(const fs::path& archive) {
-    const host::NativeString name = archive.filename().native();
-    const std::size_t dot = name.rfind('.');
-    if (dot == host::NativeString::npos || dot == 0) {
-        return name;
-    }
-    const fs::path base = name.substr(0, dot);
-    if (base == "." || base == "..") {
-        return name;  // "..rdb" must not name the output folder or its parent
-    }
-    return base;
-}
-
-fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseName) {
-    auto taken = [](const fs::path& path) {
-        std::error_code error;
-        return host::statusOf(path, host::Links::DoNotFollow, error).kind != host::Kind::Missing;
-    };
-    fs::path candidate = outputFolder / baseName;
-    for (std::int64_t suffix = 1; taken(candidate); ++suffix) {
-        fs::path name = baseName;
-        name += " (" + std::to_string(suffix) + ")";
-        candidate = outputFolder / name;
-    }
-    return candidate;
-}
-
 ArchiveReader::ArchiveReader(const fs::path& archive) : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.path = archive;
@@ -481,10 +454,7 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
     fs::path target;
     host::Folder targetFolder;
     for (std::int64_t suffix = 0;; ++suffix) {
-        fs::path name = base;
-        if (suffix > 0) {
-            name += " (" + std::to_string(suffix) + ")";
-        }
+        const fs::path name = targetFolderName(base, suffix);
         if (output.statusOf(name.native(), host::Links::DoNotFollow, error).kind !=
             host::Kind::Missing) {
             continue;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive_error.h"
+#include "archive/display_text.h"
 #include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/display_text.h"
 #include "archive/names.h"
 
 namespace tessapak::archive {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_error.h"
+#include "archive/display_text.h"
 #include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/rdb_format.h"

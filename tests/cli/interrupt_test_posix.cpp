@@ -113,7 +113,7 @@ void writeSparseArchive(const fs::path& path, std::int32_t size) {
 
 TEST(CliInterrupt, AnInterruptedUnpackNamesTheIncompleteFolderItLeaves) {
     TempFolder temp;
-    const fs::path work = temp.work();
+    const fs::path work = temp.subfolder("work");
     writeSparseArchive(work / "skin.rdb", 768 << 20);
     const auto status = interruptedRun(work, {"unpack", "skin.rdb"}, work / "err.txt", SIGINT,
                                        [&] { return fs::exists(work / "skin" / "big.bin"); });
@@ -126,7 +126,7 @@ TEST(CliInterrupt, AnInterruptedUnpackNamesTheIncompleteFolderItLeaves) {
 
 TEST(CliInterrupt, AFailedUnpackNamesTheIncompleteFolderItLeaves) {
     TempFolder temp;
-    writeSparseArchive(temp.work() / "skin.rdb", 4 << 20);
+    writeSparseArchive(temp.subfolder("work") / "skin.rdb", 4 << 20);
     // The run fails writing its file past a size limit that it inherits.
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -134,13 +134,13 @@ TEST(CliInterrupt, AFailedUnpackNamesTheIncompleteFolderItLeaves) {
     low.rlim_cur = 1 << 20;
     const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
-    const auto result = runCli({"unpack", "skin.rdb"}, temp.work());
+    const auto result = runCli({"unpack", "skin.rdb"}, temp.subfolder("work"));
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.oneErrorLine()) << result.err;
     EXPECT_NE(result.err.find("cannot write the file"), std::string::npos) << result.err;
-    const std::string folder = fs::canonical(temp.work() / "skin").string();
+    const std::string folder = fs::canonical(temp.subfolder("work") / "skin").string();
     EXPECT_TRUE(result.err.ends_with("; the unpack stopped, leaving the incomplete folder " +
                                      folder + "\n"))
         << result.err;
