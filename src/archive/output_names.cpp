@@ -4,7 +4,7 @@
 #include <random>
 #include <string_view>
 
-#include "archive/host_fs.h"
+#include "archive/host/host_fs.h"
 
 namespace tessapak::archive {
 

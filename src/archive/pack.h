@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,5 +32,10 @@ std::int64_t packFolder(const std::filesystem::path& root, const std::filesystem
 // console on Windows) remove the temporary file of a run in progress, then
 // end the process as the signal would have (exit status 128 + signal).
 void removeTemporaryFilesOnInterrupt();
+
+// Text that such an interruption writes to standard error as it ends the
+// process, for a run whose end leaves something the user must be told of;
+// empty for none. Only the first few kilobytes are kept.
+void setInterruptNote(std::string_view text);
 
 }  // namespace tessapak::archive

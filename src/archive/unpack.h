@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "archive/format/rdb_format.h"
 #include "archive/output_names.h"
 #include "archive/progress.h"
-#include "archive/rdb_format.h"
 
 namespace tessapak::archive {
 

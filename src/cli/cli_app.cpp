@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/names.h"
 #include "archive/pack.h"
+#include "archive/utf.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/failure.h"

@@ -9,7 +9,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"

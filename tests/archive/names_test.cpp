@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "archive/display_text.h"
-#include "archive/names.h"
+#include "archive/format/name_clash.h"
+#include "archive/format/names.h"
 
 namespace tessapak::archive {
 namespace {

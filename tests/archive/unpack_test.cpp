@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "archive/archive_error.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"
 

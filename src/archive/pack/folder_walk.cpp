@@ -6,10 +6,10 @@
 
 #include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
+#include "archive/format/rdb_format.h"
+#include "archive/host/host_fs.h"
 #include "archive/output_names.h"
-#include "archive/rdb_format.h"
 
 namespace tessapak::archive {
 

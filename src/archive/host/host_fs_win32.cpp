@@ -9,7 +9,7 @@
 #include <memory>
 #include <random>
 
-#include "archive/host_fs.h"
+#include "archive/host/host_fs.h"
 
 // Wide paths only, every absolute path with the "\\?\" prefix, so that no
 // name is bent by the Win32 layer (trailing dots, device names) and paths

@@ -7,11 +7,12 @@
 
 #include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/folder_chain.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
-#include "archive/rdb_format.h"
-#include "archive/read_pipeline.h"
+#include "archive/format/name_clash.h"
+#include "archive/format/names.h"
+#include "archive/format/rdb_format.h"
+#include "archive/host/folder_chain.h"
+#include "archive/host/host_fs.h"
+#include "archive/pack/read_pipeline.h"
 
 namespace tessapak::archive {
 
@@ -330,6 +331,10 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
 
 void removeTemporaryFilesOnInterrupt() {
     host::installInterruptCleanup();
+}
+
+void setInterruptNote(std::string_view text) {
+    host::setInterruptNote(text);
 }
 
 std::int64_t packFolder(const fs::path& root, const fs::path& output,

@@ -9,10 +9,11 @@
 
 #include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/extract_pool.h"
-#include "archive/folder_chain.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
+#include "archive/format/name_clash.h"
+#include "archive/format/names.h"
+#include "archive/host/folder_chain.h"
+#include "archive/host/host_fs.h"
+#include "archive/unpack/extract_pool.h"
 
 namespace tessapak::archive {
 

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "archive/host_fs.h"
+#include "archive/host/host_fs.h"
 
 namespace tessapak::archive::host {
 
