@@ -27,14 +27,13 @@ fs::path archivePathFor(const fs::path& output) {
 }
 
 std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
-    // File names are limited to 255 units; a long output name is shortened,
+    // File names are limited to host::kNameLimit units; a long output name is shortened,
     // with a hash of the whole name so that it stays its own.
-    constexpr std::size_t kNameLimit = 255;
     constexpr std::size_t kRandomPart = 16;
     const fs::path suffix(".tessapak-part");
     const NativeString base = output.filename().native();
     fs::path prefix(".");
-    if (2 + base.size() + kRandomPart + suffix.native().size() <= kNameLimit) {
+    if (2 + base.size() + kRandomPart + suffix.native().size() <= host::kNameLimit) {
         prefix += base;
     } else {
         prefix += base.substr(0, 180);

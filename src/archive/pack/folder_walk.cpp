@@ -284,15 +284,15 @@ class Walker {
                                    unstorableNameReason(fs::path(file.name)));
         }
         std::u16string stored = prefix_ + file.units;
-        const std::int64_t entry = 2 * static_cast<std::int64_t>(stored.size()) + 18;
+        const std::int64_t entry = entrySize(stored);
         // Summed as the walk goes, so that no tree, however links multiply
         // it, is listed past what an archive can hold.
         archiveSize_ += entry + file.size;
         if (archiveSize_ > kFormatLimit) {
-            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
-                               pathOf(index) / file.name,
-                               "with this file the archive would pass 2,147,483,647 bytes; the "
-                               "RDB format is limited to 2 GiB (2,147,483,647 bytes)");
+            throw ArchiveError(
+                ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, pathOf(index) / file.name,
+                "with this file the archive would pass " + std::string(kFormatLimitText) +
+                    " bytes; " + std::string(kFormatLimitNote));
         }
         list_.DirTotal += entry;
         list_.FileNames.push_back(std::move(stored));

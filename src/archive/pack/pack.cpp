@@ -223,8 +223,8 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         if (size < 0 || size > kFormatLimit) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
                                pathForMessage(root, list.FileNames[i]),
-                               "the file is larger than an RDB archive can hold; the RDB format "
-                               "is limited to 2 GiB (2,147,483,647 bytes)");
+                               "the file is larger than an RDB archive can hold; " +
+                                   std::string(kFormatLimitNote));
         }
         dirSize += entrySize(list.FileNames[i]);
         dataSize += size;
@@ -232,9 +232,8 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
     const std::int64_t total = static_cast<std::int64_t>(kHeaderSize) + dirSize + dataSize;
     if (total > kFormatLimit) {
         throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, output,
-                           "the archive would be " + withThousands(total) +
-                               " bytes long; the RDB format is limited to 2 GiB "
-                               "(2,147,483,647 bytes)");
+                           "the archive would be " + withThousands(total) + " bytes long; " +
+                               std::string(kFormatLimitNote));
     }
 
     const fs::path folder = output.parent_path();

@@ -319,8 +319,9 @@ void ArchiveReader::readDirectory() {
     const std::int64_t dirStart = header.DirOffset;
     const std::int64_t dirEnd = dirStart + header.DirSize;
     if (dirEnd > kFormatLimit) {
-        damaged(ErrorCause::BadHeader, path,
-                "the directory offset and size add up to more than 2,147,483,647");
+        damaged(
+            ErrorCause::BadHeader, path,
+            "the directory offset and size add up to more than " + std::string(kFormatLimitText));
     }
     if (dirEnd > s.length) {
         damaged(ErrorCause::ArchiveTruncated, path,
@@ -372,8 +373,8 @@ void ArchiveReader::readDirectory() {
         const std::int64_t end = start + entry.DataSize;
         if (start > kFormatLimit || end > kFormatLimit) {
             damaged(ErrorCause::BadHeader, path,
-                    entryLabel(i, entry.Name) +
-                        ": the data offset and size add up to more than 2,147,483,647");
+                    entryLabel(i, entry.Name) + ": the data offset and size add up to more than " +
+                        std::string(kFormatLimitText));
         }
         if (end > s.length) {
             damaged(ErrorCause::ArchiveTruncated, path,
