@@ -207,6 +207,12 @@ struct ArchiveReader::State {
         damaged(ErrorCause::ArchiveTruncated, path, "the archive became shorter while it was read");
     }
 
+    // The header, checked against the file's length.
+    RdbHeader readHeader();
+    // The next entry of the directory, checked against the file's length,
+    // the name rules and this host's limits.
+    RdbEntry readEntry(DirectoryStream& directory, std::size_t index, std::int64_t dataStart);
+
     // The bytes [offset, offset + size) of the archive, for a short entry.
     const unsigned char* window(std::int64_t offset, std::int64_t size) {
         if (offset < windowStart || offset + size > windowStart + windowLength) {
@@ -283,25 +289,20 @@ ArchiveReader::ArchiveReader(const fs::path& archive) : state_(std::make_unique<
 
 ArchiveReader::~ArchiveReader() = default;
 
-void ArchiveReader::readDirectory() {
-    State& s = *state_;
-    const fs::path& path = s.path;
-    s.entries.clear();
-    s.directoryRead = false;
-
-    if (s.length < static_cast<std::int64_t>(kHeaderSize)) {
+RdbHeader ArchiveReader::State::readHeader() {
+    if (length < static_cast<std::int64_t>(kHeaderSize)) {
         damaged(ErrorCause::ArchiveTruncated, path,
-                "the header is cut short: the file has " + std::to_string(s.length) +
+                "the header is cut short: the file has " + std::to_string(length) +
                     " bytes, the header needs 36");
     }
     std::array<std::uint8_t, kHeaderSize> headerBytes{};
     std::error_code error;
-    const std::int64_t got = s.file.readAt(headerBytes.data(), kHeaderSize, 0, error);
+    const std::int64_t got = file.readAt(headerBytes.data(), kHeaderSize, 0, error);
     if (got < 0) {
-        s.readFailed(error);
+        readFailed(error);
     }
     if (got < static_cast<std::int64_t>(kHeaderSize)) {
-        s.shrank();
+        shrank();
     }
     const RdbHeader header = decodeHeader(headerBytes);
     if (header.EntryCount < 0) {
@@ -323,10 +324,10 @@ void ArchiveReader::readDirectory() {
             ErrorCause::BadHeader, path,
             "the directory offset and size add up to more than " + std::string(kFormatLimitText));
     }
-    if (dirEnd > s.length) {
+    if (dirEnd > length) {
         damaged(ErrorCause::ArchiveTruncated, path,
                 "the directory reaches past the end of the file (it ends at " +
-                    std::to_string(dirEnd) + ", the file has " + std::to_string(s.length) +
+                    std::to_string(dirEnd) + ", the file has " + std::to_string(length) +
                     " bytes)");
     }
     // Every entry takes at least 18 bytes, so an impossible count is refused
@@ -338,55 +339,62 @@ void ArchiveReader::readDirectory() {
                     std::to_string(header.EntryCount) + " entries");
     }
 
-    DirectoryStream directory(s.file, dirStart, dirEnd);
-    std::vector<RdbEntry> entries;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(header.EntryCount); ++i) {
-        RdbEntry entry;
-        const std::string number = "entry " + std::to_string(i + 1);
-        std::error_code error;
-        const EntryDecodeFailure failure = directory.read(entry, error);
-        if (error) {
-            s.readFailed(error);
-        }
-        if (directory.shrank()) {
-            s.shrank();
-        }
-        switch (failure) {
-            case EntryDecodeFailure::None:
-                break;
-            case EntryDecodeFailure::NoTerminator:
-                damaged(ErrorCause::ArchiveTruncated, path,
-                        number + ": the name has no terminator within the directory");
-            case EntryDecodeFailure::CutShort:
-                damaged(ErrorCause::ArchiveTruncated, path,
-                        number + ": the entry is cut short by the end of the directory");
-        }
-        const std::string unsafe = unsafeNameReason(entry.Name);
-        if (!unsafe.empty()) {
-            damaged(ErrorCause::UnsafeName, path, entryLabel(i, entry.Name) + ": " + unsafe);
-        }
-        if (entry.DataOffset < 0 || entry.DataSize < 0) {
-            damaged(ErrorCause::BadHeader, path,
-                    entryLabel(i, entry.Name) + ": negative data offset or size");
-        }
-        const std::int64_t start = dirEnd + entry.DataOffset;
-        const std::int64_t end = start + entry.DataSize;
-        if (start > kFormatLimit || end > kFormatLimit) {
-            damaged(ErrorCause::BadHeader, path,
-                    entryLabel(i, entry.Name) + ": the data offset and size add up to more than " +
-                        std::string(kFormatLimitText));
-        }
-        if (end > s.length) {
-            damaged(ErrorCause::ArchiveTruncated, path,
-                    entryLabel(i, entry.Name) + ": the data reaches past the end of the file");
-        }
-        if (!fitsHostLimits(entry.Name)) {
-            throw ArchiveError(
-                ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
-                entryLabel(i, entry.Name) + ": the name is too long for a file on this system");
-        }
-        entries.push_back(std::move(entry));
+    return header;
+}
+
+RdbEntry ArchiveReader::State::readEntry(DirectoryStream& directory, std::size_t i,
+                                         std::int64_t dirEnd) {
+    RdbEntry entry;
+    const std::string number = "entry " + std::to_string(i + 1);
+    std::error_code error;
+    const EntryDecodeFailure failure = directory.read(entry, error);
+    if (error) {
+        readFailed(error);
     }
+    if (directory.shrank()) {
+        shrank();
+    }
+    switch (failure) {
+        case EntryDecodeFailure::None:
+            break;
+        case EntryDecodeFailure::NoTerminator:
+            damaged(ErrorCause::ArchiveTruncated, path,
+                    number + ": the name has no terminator within the directory");
+        case EntryDecodeFailure::CutShort:
+            damaged(ErrorCause::ArchiveTruncated, path,
+                    number + ": the entry is cut short by the end of the directory");
+    }
+    const std::string unsafe = unsafeNameReason(entry.Name);
+    if (!unsafe.empty()) {
+        damaged(ErrorCause::UnsafeName, path, entryLabel(i, entry.Name) + ": " + unsafe);
+    }
+    if (entry.DataOffset < 0 || entry.DataSize < 0) {
+        damaged(ErrorCause::BadHeader, path,
+                entryLabel(i, entry.Name) + ": negative data offset or size");
+    }
+    const std::int64_t start = dirEnd + entry.DataOffset;
+    const std::int64_t end = start + entry.DataSize;
+    if (start > kFormatLimit || end > kFormatLimit) {
+        damaged(ErrorCause::BadHeader, path,
+                entryLabel(i, entry.Name) + ": the data offset and size add up to more than " +
+                    std::string(kFormatLimitText));
+    }
+    if (end > length) {
+        damaged(ErrorCause::ArchiveTruncated, path,
+                entryLabel(i, entry.Name) + ": the data reaches past the end of the file");
+    }
+    if (!fitsHostLimits(entry.Name)) {
+        throw ArchiveError(
+            ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
+            entryLabel(i, entry.Name) + ": the name is too long for a file on this system");
+    }
+    return entry;
+}
+
+namespace {
+
+// Names that cannot lie side by side in one tree, and data that overlaps.
+void checkClashes(const fs::path& path, const std::vector<RdbEntry>& entries) {
     if (const auto overlap = firstOverlap(entries)) {
         damaged(ErrorCause::BadHeader, path,
                 entryLabel(overlap->first, entries[overlap->first].Name) +
@@ -408,6 +416,22 @@ void ArchiveReader::readDirectory() {
             damaged(ErrorCause::UnsafeName, path, entryLabel(i, entries[i].Name) + ": " + reason);
         }
     }
+}
+
+}  // namespace
+
+void ArchiveReader::readDirectory() {
+    State& s = *state_;
+    s.entries.clear();
+    s.directoryRead = false;
+    const RdbHeader header = s.readHeader();
+    const std::int64_t dirEnd = std::int64_t{header.DirOffset} + header.DirSize;
+    DirectoryStream directory(s.file, header.DirOffset, dirEnd);
+    std::vector<RdbEntry> entries;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(header.EntryCount); ++i) {
+        entries.push_back(s.readEntry(directory, i, dirEnd));
+    }
+    checkClashes(s.path, entries);
 
     s.header = header;
     s.longestEntry =
