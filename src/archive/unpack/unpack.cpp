@@ -175,6 +175,12 @@ std::optional<std::pair<std::size_t, std::size_t>> firstOverlap(
     return std::nullopt;
 }
 
+// One extraction worker's chain of open folders and its copy buffer.
+struct ExtractWorker {
+    std::optional<FolderChain> folders;
+    std::unique_ptr<unsigned char[]> scratch;
+};
+
 }  // namespace
 
 struct ArchiveReader::State {
@@ -212,6 +218,11 @@ struct ArchiveReader::State {
     // The next entry of the directory, checked against the file's length,
     // the name rules and this host's limits.
     RdbEntry readEntry(DirectoryStream& directory, std::size_t index, std::int64_t dataStart);
+    // Creates the first free target folder for this archive inside
+    // outputFolder and opens it; target is told its path.
+    host::Folder createTarget(const fs::path& outputFolder, fs::path& target);
+    // Writes entry i below target through the worker's folders.
+    void writeEntry(ExtractWorker& worker, const fs::path& target, std::size_t i);
 
     // The bytes [offset, offset + size) of the archive, for a short entry.
     const unsigned char* window(std::int64_t offset, std::int64_t size) {
@@ -457,12 +468,7 @@ const fs::path& ArchiveReader::path() const {
     return state_->path;
 }
 
-fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCallback& progress,
-                                  const FolderCallback& created) {
-    State& s = *state_;
-    if (!s.directoryRead) {
-        readDirectory();
-    }
+host::Folder ArchiveReader::State::createTarget(const fs::path& outputFolder, fs::path& target) {
     std::error_code error;
     const host::Folder output = host::Folder::open(outputFolder, error);
     if (error) {
@@ -476,8 +482,7 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
 
     // Made and opened relative to the output folder without following a
     // link, so that nothing swapped in between can redirect the files.
-    const fs::path base = baseNameFor(s.path);
-    fs::path target;
+    const fs::path base = baseNameFor(path);
     host::Folder targetFolder;
     for (std::int64_t suffix = 0;; ++suffix) {
         const fs::path name = targetFolderName(base, suffix);
@@ -488,9 +493,9 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         target = outputFolder / name;
         // A stored name is as long as its host path on the one host whose
         // full paths are bounded; failing there would leave a half tree.
-        if (!s.entries.empty() && !host::fitsBelow(target, s.entries[s.longestEntry].Name.size())) {
-            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, s.path,
-                               entryLabel(s.longestEntry, s.entries[s.longestEntry].Name) +
+        if (!entries.empty() && !host::fitsBelow(target, entries[longestEntry].Name.size())) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
+                               entryLabel(longestEntry, entries[longestEntry].Name) +
                                    ": the path below " + displayPath(target) +
                                    " would be too long for this system");
         }
@@ -511,40 +516,98 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         }
         break;
     }
+    return targetFolder;
+}
+
+namespace {
+
+// Entries grouped by folder; each group goes to one worker, which keeps the
+// archive's order inside it.
+std::vector<ExtractGroup> groupByFolder(const std::vector<RdbEntry>& entries) {
+    std::vector<ExtractGroup> groups;
+    std::unordered_map<std::u16string_view, std::size_t> groupOf;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::u16string_view name = entries[i].Name;
+        const std::size_t cut = name.rfind(u'\\');
+        const auto [it, added] = groupOf.try_emplace(
+            cut == std::u16string_view::npos ? std::u16string_view() : name.substr(0, cut),
+            groups.size());
+        if (added) {
+            groups.emplace_back();
+        }
+        ExtractGroup& group = groups[it->second];
+        group.entries.push_back(i);
+        group.cost += entries[i].DataSize + kCostPerFile;
+    }
+    return groups;
+}
+
+}  // namespace
+
+void ArchiveReader::State::writeEntry(ExtractWorker& worker, const fs::path& target,
+                                      std::size_t i) {
+    std::error_code error;
+    const RdbEntry& entry = entries[i];
+    const fs::path relative = *hostPathFor(entry.Name);
+    fs::path failedAt;
+    const host::Folder& folder = worker.folders->moveTo(relative.parent_path(), error, failedAt);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / failedAt,
+                 "cannot create the folder", error);
+    }
+    // Truncating, so that a later entry of the same name leaves only its own bytes.
+    host::File out = folder.createTruncated(relative.filename().native(), error);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / relative,
+                 "cannot create the file", error);
+    }
+    const std::int64_t offset = dataStart + entry.DataOffset;
+    const std::int64_t size = entry.DataSize;
+    if (size > 0) {
+        if (!worker.scratch) {
+            // Only touched where the kernel cannot copy between the files.
+            worker.scratch.reset(new unsigned char[host::kCopyBufferSize]);
+        }
+        bool readingFailed = false;
+        const std::int64_t copied =
+            host::copyRange(file, offset, out, size, worker.scratch.get(), readingFailed, error);
+        if (copied < 0) {
+            if (readingFailed) {
+                readFailed(error);
+            }
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                     "cannot write the file", error);
+        }
+        if (copied < size) {
+            shrank();
+        }
+    }
+    if (const auto closeError = out.close()) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                 "cannot write the file", closeError);
+    }
+}
+
+fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCallback& progress,
+                                  const FolderCallback& created) {
+    State& s = *state_;
+    if (!s.directoryRead) {
+        readDirectory();
+    }
+    fs::path target;
+    const host::Folder targetFolder = s.createTarget(outputFolder, target);
     if (created) {
         created(target);
     }
-
-    // Entries are grouped by folder; each group goes to one worker, which
-    // keeps the archive's order inside it.
-    std::vector<ExtractGroup> groups;
-    {
-        std::unordered_map<std::u16string_view, std::size_t> groupOf;
-        for (std::size_t i = 0; i < s.entries.size(); ++i) {
-            const std::u16string_view name = s.entries[i].Name;
-            const std::size_t cut = name.rfind(u'\\');
-            const auto [it, added] = groupOf.try_emplace(
-                cut == std::u16string_view::npos ? std::u16string_view() : name.substr(0, cut),
-                groups.size());
-            if (added) {
-                groups.emplace_back();
-            }
-            ExtractGroup& group = groups[it->second];
-            group.entries.push_back(i);
-            group.cost += s.entries[i].DataSize + kCostPerFile;
-        }
-    }
+    std::vector<ExtractGroup> groups = groupByFolder(s.entries);
 
     // Each worker walks the tree with its own chain of open folders.
     const unsigned workers =
         std::min<unsigned>(extractWorkerCount(std::thread::hardware_concurrency()),
                            static_cast<unsigned>(std::min<std::size_t>(groups.size(), 4)));
-    struct Worker {
-        std::optional<FolderChain> folders;
-        std::unique_ptr<unsigned char[]> scratch;
-    };
-    std::vector<Worker> state(std::max(workers, 1U));
-    for (Worker& w : state) {
+    std::vector<ExtractWorker> state(std::max(workers, 1U));
+    for (ExtractWorker& w : state) {
+        std::error_code error;
         host::Folder root = targetFolder.duplicate(error);
         if (error) {
             failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, target,
@@ -552,49 +615,8 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         }
         w.folders.emplace(std::move(root), FolderChain::Mode::Create);
     }
-
     const auto write = [&](unsigned worker, std::size_t i) {
-        Worker& w = state[worker];
-        std::error_code error;
-        const RdbEntry& entry = s.entries[i];
-        const fs::path relative = *hostPathFor(entry.Name);
-        fs::path failedAt;
-        const host::Folder& folder = w.folders->moveTo(relative.parent_path(), error, failedAt);
-        if (error) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / failedAt,
-                     "cannot create the folder", error);
-        }
-        // Truncating, so that a later entry of the same name leaves only its own bytes.
-        host::File out = folder.createTruncated(relative.filename().native(), error);
-        if (error) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / relative,
-                     "cannot create the file", error);
-        }
-        const std::int64_t offset = s.dataStart + entry.DataOffset;
-        const std::int64_t size = entry.DataSize;
-        if (size > 0) {
-            if (!w.scratch) {
-                // Only touched where the kernel cannot copy between the files.
-                w.scratch.reset(new unsigned char[host::kCopyBufferSize]);
-            }
-            bool readFailed = false;
-            const std::int64_t copied =
-                host::copyRange(s.file, offset, out, size, w.scratch.get(), readFailed, error);
-            if (copied < 0) {
-                if (readFailed) {
-                    s.readFailed(error);
-                }
-                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                         "cannot write the file", error);
-            }
-            if (copied < size) {
-                s.shrank();
-            }
-        }
-        if (const auto closeError = out.close()) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                     "cannot write the file", closeError);
-        }
+        s.writeEntry(state[worker], target, i);
     };
     runExtractPool(std::move(groups), workers, write, progress);
     return target;
