@@ -29,11 +29,10 @@ fs::path archivePathFor(const fs::path& output) {
 std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
     // File names are limited to host::kNameLimit units; a long output name is shortened,
     // with a hash of the whole name so that it stays its own.
-    constexpr std::size_t kRandomPart = 16;
     const fs::path suffix(".tessapak-part");
     const NativeString base = output.filename().native();
     fs::path prefix(".");
-    if (2 + base.size() + kRandomPart + suffix.native().size() <= host::kNameLimit) {
+    if (2 + base.size() + host::kRandomPartLength + suffix.native().size() <= host::kNameLimit) {
         prefix += base;
     } else {
         prefix += base.substr(0, 180);
@@ -47,13 +46,8 @@ std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& outpu
 
 fs::path temporaryPathFor(const fs::path& output) {
     const auto [prefix, suffix] = temporaryNamePattern(output);
-    std::random_device random;
-    std::string part;
-    while (part.size() < 16) {
-        part += "0123456789abcdef"[random() % 16];
-    }
     fs::path name(prefix);
-    name += part;
+    name += host::temporaryRandomPart();
     name += suffix;
     return output.parent_path() / name;
 }

@@ -308,21 +308,11 @@ BOOL WINAPI removeLiveTemporariesAndExit(DWORD event) {
     ::ExitProcess(status);
 }
 
-std::wstring randomPart() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device device;
-    std::uint64_t bits = (std::uint64_t{device()} << 32) ^ device();
-    bits ^= (std::uint64_t{::GetCurrentProcessId()} << 20) ^ counter.fetch_add(1);
-    static constexpr wchar_t kHex[] = L"0123456789abcdef";
-    std::wstring text(16, L'0');
-    for (wchar_t& c : text) {
-        c = kHex[bits & 0xF];
-        bits >>= 4;
-    }
-    return text;
-}
-
 }  // namespace
+
+std::uint64_t processId() {
+    return ::GetCurrentProcessId();
+}
 
 bool isNotFound(const std::error_code& error) {
     if (error.category() != std::system_category()) {
@@ -707,7 +697,7 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
         return temporary;
     }
     for (int attempt = 0; attempt < 64; ++attempt) {
-        NativeString name = prefix + randomPart() + suffix;
+        NativeString name = prefix + temporaryRandomPart() + suffix;
         const std::wstring longPath = verbatim(joined(temporary.folder_.path_.native(), name));
         // Open is the mark of a live file: removeAbandonedTemporaries of
         // another run opens without sharing, which fails while this handle
@@ -732,16 +722,6 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
     }
     error = std::make_error_code(std::errc::file_exists);
     return temporary;
-}
-
-TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
-    : folder_(std::move(other.folder_)),
-      name_(std::move(other.name_)),
-      file_(std::move(other.file_)),
-      slot_(other.slot_),
-      done_(other.done_) {
-    other.slot_ = -1;
-    other.done_ = true;
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -799,9 +779,7 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
     const std::wstring base = fullPathOf(folderPath);
     for (const FolderEntry& entry : entries) {
         const NativeString& name = entry.name;
-        if (entry.kind != Kind::File || name.size() <= prefix.size() + suffix.size() ||
-            name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        if (entry.kind != Kind::File || !matchesTemporaryPattern(name, prefix, suffix)) {
             continue;
         }
         const std::wstring longPath = verbatim(joined(base, name));

@@ -305,10 +305,7 @@ class Walker {
     }
 
     static bool isTemporary(const NativeString& name, const TemporaryPattern& pattern) {
-        return name.size() > pattern.prefix.size() + pattern.suffix.size() &&
-               name.compare(0, pattern.prefix.size(), pattern.prefix) == 0 &&
-               name.compare(name.size() - pattern.suffix.size(), pattern.suffix.size(),
-                            pattern.suffix) == 0;
+        return host::matchesTemporaryPattern(name, pattern.prefix, pattern.suffix);
     }
 
     // Paths are built only for messages, so that a deep tree does not hold
