@@ -155,6 +155,9 @@ std::uint32_t NameClashFinder::addNode(std::u16string_view spelling, std::uint32
     return node;
 }
 
+// One function rather than steps: the two loops share the walk's position
+// (parent, start, offset) and a split of a node in the inner loop restarts
+// the outer one from where it was.
 std::string NameClashFinder::add(const std::u16string& name) {
     const std::u16string_view whole(name);
     std::uint32_t parent = kNoParent;

@@ -506,6 +506,38 @@ Status Folder::statusOf(const NativeString& name, Links links, std::error_code& 
     return statusAt(verbatim(joined(path_.native(), name)), links, error);
 }
 
+namespace {
+
+// One entry of a listing, classified the way the walk needs it.
+FolderEntry entryOf(const Folder& folder, const FILE_ID_BOTH_DIR_INFO& info, NativeString name,
+                    const BY_HANDLE_FILE_INFORMATION& folderInfo) {
+    const DWORD attributes = info.FileAttributes;
+    FolderEntry item;
+    item.name = std::move(name);
+    if ((attributes & FILE_ATTRIBUTE_SYSTEM) != 0) {
+        // What a listing for read-only, hidden and folders leaves out.
+        item.kind = Kind::Other;
+    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // Links and junctions lead where they point.
+        const Status target = folder.statusOf(item.name, Links::Follow, item.error);
+        item.kind = target.kind;
+        item.size = target.size;
+        item.id = target.id;
+    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        item.kind = Kind::Folder;
+    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        item.kind = Kind::Other;
+    } else {
+        item.kind = Kind::File;
+        item.size = info.EndOfFile.QuadPart;
+        item.id = {folderInfo.dwVolumeSerialNumber,
+                   static_cast<std::uint64_t>(info.FileId.QuadPart), 0};
+    }
+    return item;
+}
+
+}  // namespace
+
 std::vector<FolderEntry> Folder::list(std::error_code& error) const {
     error.clear();
     std::vector<FolderEntry> entries;
@@ -542,30 +574,8 @@ std::vector<FolderEntry> Folder::list(std::error_code& error) const {
         while (true) {
             const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
             NativeString name(info->FileName, info->FileNameLength / sizeof(wchar_t));
-            const DWORD attributes = info->FileAttributes;
             if (name != L"." && name != L"..") {
-                FolderEntry item;
-                item.name = std::move(name);
-                if ((attributes & FILE_ATTRIBUTE_SYSTEM) != 0) {
-                    // What a listing for read-only, hidden and folders leaves out.
-                    item.kind = Kind::Other;
-                } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-                    // Links and junctions lead where they point.
-                    const Status target = statusOf(item.name, Links::Follow, item.error);
-                    item.kind = target.kind;
-                    item.size = target.size;
-                    item.id = target.id;
-                } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-                    item.kind = Kind::Folder;
-                } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-                    item.kind = Kind::Other;
-                } else {
-                    item.kind = Kind::File;
-                    item.size = info->EndOfFile.QuadPart;
-                    item.id = {folderInfo.dwVolumeSerialNumber,
-                               static_cast<std::uint64_t>(info->FileId.QuadPart), 0};
-                }
-                entries.push_back(std::move(item));
+                entries.push_back(entryOf(*this, *info, std::move(name), folderInfo));
             }
             if (info->NextEntryOffset == 0) {
                 break;
