@@ -26,7 +26,7 @@
 
 #include "app/browser/browser_window.h"
 #include "app/browser/thumbnail_cache.h"
-#include "archive/rdb_format.h"
+#include "archive/format/rdb_format.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "archive/display_text.h"
-#include "archive/host_fs.h"
+#include "archive/host/host_fs.h"
 
 namespace tessapak::archive {
 
@@ -26,6 +26,10 @@ ArchiveError::ArchiveError(ErrorKind kind, ErrorCause cause, std::filesystem::pa
       path_(std::move(path)),
       detail_(std::move(detail)),
       code_(code) {}
+
+std::string errorText(const std::error_code& error) {
+    return host::errorText(error);
+}
 
 void failWith(ErrorKind kind, ErrorCause cause, const std::filesystem::path& path,
               const std::string& detail, const std::error_code& error) {

@@ -57,6 +57,9 @@ class ArchiveError : public std::runtime_error {
     std::error_code code_;
 };
 
+// English text of an operating system's error, e.g. "No such file or directory".
+std::string errorText(const std::error_code& error);
+
 // Throws ArchiveError; with a system error, its text follows the detail.
 [[noreturn]] void failWith(ErrorKind kind, ErrorCause cause, const std::filesystem::path& path,
                            const std::string& detail, const std::error_code& error = {});

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "archive/names.h"
+#include "archive/utf.h"
 
 namespace tessapak::archive {
 
 namespace {
 
+constexpr char16_t kStoredSeparator = u'\\';
 constexpr std::string_view kEllipsis = "\u2026";
 
 // Characters that draw nothing yet change how the text around them is shown
@@ -148,6 +149,25 @@ std::string displayLine(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string displayName(const std::u16string& storedName, std::size_t limit) {
+    DisplayBuilder shown;
+    for (std::size_t i = 0; i < storedName.size(); ++i) {
+        char32_t cp = storedName[i];
+        if (cp == kStoredSeparator) {
+            shown.addLiteral("/");
+            continue;
+        }
+        if (isHighSurrogate(cp) && i + 1 < storedName.size() && isLowSurrogate(storedName[i + 1])) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (storedName[i + 1] - 0xDC00);
+            ++i;
+        } else if (isHighSurrogate(cp) || isLowSurrogate(cp)) {
+            cp = 0xFFFD;
+        }
+        shown.addCodePoint(cp);
+    }
+    return std::move(shown).take(limit);
 }
 
 }  // namespace tessapak::archive

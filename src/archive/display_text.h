@@ -63,4 +63,9 @@ std::string displayPath(const std::filesystem::path& path, std::size_t limit = k
 // displayPath already.
 std::string displayLine(std::string_view text);
 
+// Stored name as shown to a person: "/" between folders, UTF-8, with the
+// escapes and the cut above (an unpaired surrogate shows as U+FFFD). Every
+// message and listing that names an entry goes through it.
+std::string displayName(const std::u16string& storedName, std::size_t limit = kDisplayLimit);
+
 }  // namespace tessapak::archive

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "archive/progress.h"
-#include "archive/rdb_format.h"
 #include "archive/unpack.h"
 
 namespace tessapak::archive {
@@ -64,5 +63,8 @@ struct SelectionOutcome {
 void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t>& picked,
                       const std::filesystem::path& folder, const SelectionOptions& options,
                       SelectionOutcome& outcome);
+
+// Where an entry of a checked archive lies below the folder it is extracted into.
+std::filesystem::path relativeHostPath(const RdbEntry& entry);
 
 }  // namespace tessapak::archive

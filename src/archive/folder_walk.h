@@ -1,23 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
 #include <vector>
 
+#include "archive/pack_list.h"
+
 namespace tessapak::archive {
-
-// The files to pack, in walk order, with the directory size summed on the way.
-// Belongs to its caller (the main window keeps one); the walk only appends.
-struct PackList {
-    std::vector<std::u16string> FileNames;  // relative stored names
-    std::vector<std::int64_t> FileSizes;    // lengths at walk time
-    std::int64_t FileCount = 0;
-    std::int64_t DirTotal = 0;  // sum of 2n + 18 over the names
-    std::int64_t RootLen = 0;   // code units of the packed folder's path with its separator
-
-    void reset() { *this = PackList{}; }
-};
 
 // Appends every regular file below folder to list: the files of a folder first,
 // then each subfolder walked completely. Within a folder, entries are ordered by

@@ -2,32 +2,16 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "archive/folder_walk.h"
+#include "archive/output_names.h"
+#include "archive/pack_list.h"
 #include "archive/progress.h"
 
 namespace tessapak::archive {
-
-// The output path rule: ".rdb" is appended unless the text already ends in
-// ".rdb" in any letter case.
-std::filesystem::path archivePathFor(const std::filesystem::path& output);
-
-// Every run writes its own temporary file beside output and renames it to
-// output when it is complete: a hidden file named prefix, a random part,
-// suffix. Ones left by a run that was killed are removed by a later run,
-// never one that a live run is writing.
-std::pair<std::filesystem::path::string_type, std::filesystem::path::string_type>
-temporaryNamePattern(const std::filesystem::path& output);
-
-// A path of that pattern with a fresh random part, as a run might use.
-std::filesystem::path temporaryPathFor(const std::filesystem::path& output);
-
-// What a walk must leave out when output may lie inside the packed folder:
-// output itself (the walk also leaves out the temporary files of every
-// excluded path).
-std::vector<std::filesystem::path> excludedPathsFor(const std::filesystem::path& output);
 
 // Writes the archive for a walked list: header, directory and data, front to
 // back, into a temporary file beside output that replaces output only when it
@@ -48,5 +32,10 @@ std::int64_t packFolder(const std::filesystem::path& root, const std::filesystem
 // console on Windows) remove the temporary file of a run in progress, then
 // end the process as the signal would have (exit status 128 + signal).
 void removeTemporaryFilesOnInterrupt();
+
+// Text that such an interruption writes to standard error as it ends the
+// process, for a run whose end leaves something the user must be told of;
+// empty for none. Only the first few kilobytes are kept.
+void setInterruptNote(std::string_view text);
 
 }  // namespace tessapak::archive

@@ -6,19 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "archive/format/rdb_format.h"
+#include "archive/output_names.h"
 #include "archive/progress.h"
-#include "archive/rdb_format.h"
 
 namespace tessapak::archive {
-
-// Folder name for an archive: its file name cut before the last ".", or the
-// whole file name when it has no "." or the cut leaves nothing, "." or "..".
-std::filesystem::path baseNameFor(const std::filesystem::path& archive);
-
-// First free name among base, "base (1)", "base (2)" ... inside outputFolder;
-// a file of that name makes the name taken as well. Creates nothing.
-std::filesystem::path chooseTargetFolder(const std::filesystem::path& outputFolder,
-                                         const std::filesystem::path& baseName);
 
 // Told the folder an unpack creates, as soon as it exists.
 using FolderCallback = std::function<void(const std::filesystem::path&)>;

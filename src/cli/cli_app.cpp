@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/names.h"
 #include "archive/pack.h"
+#include "archive/utf.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/entry_commands.h"
@@ -71,106 +71,130 @@ void printFailure(const std::string& description) {
 
 }  // namespace
 
-int runCommandLine(int argc, char** argv) {
-    prepareStandardStreams();
-    const std::vector<std::string> utf8 = utf8Arguments(argc, argv);
-    std::vector<const char*> utf8Argv;
-    for (const std::string& argument : utf8) {
-        utf8Argv.push_back(argument.c_str());
-    }
-    Arguments args;
+namespace {
+
+// The commands, their arguments and their help texts.
+struct CommandLine {
     CLI::App app{"Packs a folder tree into one RDB archive (.rdb) and unpacks it again.",
                  kProgramName};
-    app.set_version_flag("--version", std::string(kProgramName) + " " + TESSAPAK_VERSION,
-                         "Print the version and exit");
-    app.set_help_flag("-h,--help", "Print this help and exit");
-    app.add_flag("-q,--quiet", args.quiet, "Print no progress and no summary");
-    app.require_subcommand(1);
-    // -q may also follow the command: "tessapak-cli pack -q skin".
-    app.fallthrough();
-    // "/q" is a path on every host, never an option.
-    app.allow_windows_style_options(false);
-    app.footer(
-        "Exit status: 0 on success, 1 when the operation failed, 2 for a usage error.\n"
-        "Progress is shown on standard error when it is a terminal.\n");
+    Arguments args;
+    CLI::App* pack = nullptr;
+    CLI::App* unpack = nullptr;
+    CLI::App* list = nullptr;
+    CLI::App* extract = nullptr;
+    CLI::App* cat = nullptr;
+    CLI::App* verify = nullptr;
 
-    auto* pack = app.add_subcommand("pack", "Pack FOLDER into an RDB archive");
-    pack->add_option("FOLDER", args.first, "Folder to pack")->required()->check(kNonEmpty);
-    pack->add_option("ARCHIVE", args.second,
-                     "Archive to write (default: FOLDER followed by .rdb); "
-                     ".rdb is appended unless the name ends in .rdb in any case")
-        ->check(kNonEmpty);
+    CommandLine() {
+        app.set_version_flag("--version", std::string(kProgramName) + " " + TESSAPAK_VERSION,
+                             "Print the version and exit");
+        app.set_help_flag("-h,--help", "Print this help and exit");
+        app.add_flag("-q,--quiet", args.quiet, "Print no progress and no summary");
+        app.require_subcommand(1);
+        // -q may also follow the command: "tessapak-cli pack -q skin".
+        app.fallthrough();
+        // "/q" is a path on every host, never an option.
+        app.allow_windows_style_options(false);
+        app.footer(
+            "Exit status: 0 on success, 1 when the operation failed, 2 for a usage error.\n"
+            "Progress is shown on standard error when it is a terminal.\n");
 
-    auto* unpack = app.add_subcommand(
-        "unpack", "Unpack ARCHIVE into a new folder named after it, and print that folder's path");
-    unpack->add_option("ARCHIVE", args.first, "Archive to unpack")->required()->check(kNonEmpty);
-    unpack
-        ->add_option("DIR", args.second,
-                     "Folder in which the new folder is made (default: the archive's folder)")
-        ->check(kNonEmpty);
+        pack = app.add_subcommand("pack", "Pack FOLDER into an RDB archive");
+        pack->add_option("FOLDER", args.first, "Folder to pack")->required()->check(kNonEmpty);
+        pack->add_option("ARCHIVE", args.second,
+                         "Archive to write (default: FOLDER followed by .rdb); "
+                         ".rdb is appended unless the name ends in .rdb in any case")
+            ->check(kNonEmpty);
 
-    auto* list = app.add_subcommand("list", "Print each entry's size in bytes, a tab and its name");
-    list->add_option("ARCHIVE", args.first, "Archive to list")->required()->check(kNonEmpty);
-    list->add_flag("--json", args.json, "Print one JSON document instead of lines");
+        unpack = app.add_subcommand(
+            "unpack",
+            "Unpack ARCHIVE into a new folder named after it, and print that folder's path");
+        unpack->add_option("ARCHIVE", args.first, "Archive to unpack")
+            ->required()
+            ->check(kNonEmpty);
+        unpack
+            ->add_option("DIR", args.second,
+                         "Folder in which the new folder is made (default: the archive's folder)")
+            ->check(kNonEmpty);
 
-    auto* extract = app.add_subcommand(
-        "extract", "Write entries of ARCHIVE (all without NAME) below DIR, keeping their paths");
-    extract->add_option("ARCHIVE", args.first, "Archive to read")->required()->check(kNonEmpty);
-    extract->add_option("-o,--output", args.second, "Folder to write into (made if missing)")
-        ->required()
-        ->check(kNonEmpty);
-    extract->add_option("NAME", args.names,
-                        "Entry to write, \"/\" between folders; a folder takes all below it");
-    extract->add_flag("--overwrite", args.overwrite, "Replace files that are in the way");
+        list = app.add_subcommand("list", "Print each entry's size in bytes, a tab and its name");
+        list->add_option("ARCHIVE", args.first, "Archive to list")->required()->check(kNonEmpty);
+        list->add_flag("--json", args.json, "Print one JSON document instead of lines");
 
-    auto* cat = app.add_subcommand("cat", "Write the bytes of one entry to standard output");
-    cat->add_option("ARCHIVE", args.first, "Archive to read")->required()->check(kNonEmpty);
-    cat->add_option("NAME", args.second, "Entry, \"/\" between folders")->required();
+        extract = app.add_subcommand(
+            "extract",
+            "Write entries of ARCHIVE (all without NAME) below DIR, keeping their paths");
+        extract->add_option("ARCHIVE", args.first, "Archive to read")->required()->check(kNonEmpty);
+        extract->add_option("-o,--output", args.second, "Folder to write into (made if missing)")
+            ->required()
+            ->check(kNonEmpty);
+        extract->add_option("NAME", args.names,
+                            "Entry to write, \"/\" between folders; a folder takes all below it");
+        extract->add_flag("--overwrite", args.overwrite, "Replace files that are in the way");
 
-    auto* verify = app.add_subcommand(
-        "verify", "Check the whole archive's structure and data, writing nothing");
-    verify->add_option("ARCHIVE", args.first, "Archive to check")->required()->check(kNonEmpty);
+        cat = app.add_subcommand("cat", "Write the bytes of one entry to standard output");
+        cat->add_option("ARCHIVE", args.first, "Archive to read")->required()->check(kNonEmpty);
+        cat->add_option("NAME", args.second, "Entry, \"/\" between folders")->required();
 
+        verify = app.add_subcommand(
+            "verify", "Check the whole archive's structure and data, writing nothing");
+        verify->add_option("ARCHIVE", args.first, "Archive to check")->required()->check(kNonEmpty);
+    }
+};
+
+// Parses the arguments; returns the exit status when the run ends here
+// (help, version, or a usage error).
+std::optional<int> parseArguments(CommandLine& line, const std::vector<std::string>& utf8) {
+    std::vector<const char*> argv;
+    for (const std::string& argument : utf8) {
+        argv.push_back(argument.c_str());
+    }
     try {
-        app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
+        line.app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-            app.exit(error, std::cout, std::cerr);  // --help and --version
+            line.app.exit(error, std::cout, std::cerr);  // --help and --version
             return std::cout.flush() ? kExitSuccess : kExitFailure;
         }
-        const std::optional<std::string> unknown = unknownCommand(utf8, app);
+        const std::optional<std::string> unknown = unknownCommand(utf8, line.app);
         const std::string what =
             unknown ? "unknown command \"" + *unknown + "\"" : std::string(error.what());
         printFailure(oneLine(what) + " (see " + kProgramName + " --help)");
         return kExitUsage;
     }
 
+    return std::nullopt;
+}
+
+// Runs the command that was parsed; returns the exit status.
+int runCommand(const CommandLine& line) {
     CommandOptions options;
-    options.quiet = args.quiet;
-    options.showProgress = !args.quiet && stderrIsTerminal();
+    options.quiet = line.args.quiet;
+    options.showProgress = !line.args.quiet && stderrIsTerminal();
 
     // An interrupted pack leaves no hidden temporary file behind.
     archive::removeTemporaryFilesOnInterrupt();
     try {
-        if (pack->parsed()) {
-            runPack(archive::pathFromUtf8(args.first), optionalPath(pack, "ARCHIVE", args.second),
-                    options, std::cout);
-        } else if (unpack->parsed()) {
-            runUnpack(archive::pathFromUtf8(args.first), optionalPath(unpack, "DIR", args.second),
-                      options, std::cout);
-        } else if (list->parsed()) {
-            if (args.json) {
-                runListJson(archive::pathFromUtf8(args.first), std::cout);
+        if (line.pack->parsed()) {
+            runPack(archive::pathFromUtf8(line.args.first),
+                    optionalPath(line.pack, "ARCHIVE", line.args.second), options, std::cout);
+        } else if (line.unpack->parsed()) {
+            runUnpack(archive::pathFromUtf8(line.args.first),
+                      optionalPath(line.unpack, "DIR", line.args.second), options, std::cout);
+        } else if (line.list->parsed()) {
+            if (line.args.json) {
+                runListJson(archive::pathFromUtf8(line.args.first), std::cout);
             } else {
-                runList(archive::pathFromUtf8(args.first), std::cout);
+                runList(archive::pathFromUtf8(line.args.first), std::cout);
             }
-        } else if (extract->parsed()) {
-            runExtract(archive::pathFromUtf8(args.first), archive::pathFromUtf8(args.second),
-                       args.names, args.overwrite, options, std::cout);
-        } else if (cat->parsed()) {
-            runCat(archive::pathFromUtf8(args.first), args.second, std::cout);
-        } else if (verify->parsed()) {
-            runVerify(archive::pathFromUtf8(args.first), options, std::cout);
+        } else if (line.extract->parsed()) {
+            runExtract(archive::pathFromUtf8(line.args.first),
+                       archive::pathFromUtf8(line.args.second), line.args.names,
+                       line.args.overwrite, options, std::cout);
+        } else if (line.cat->parsed()) {
+            runCat(archive::pathFromUtf8(line.args.first), line.args.second, std::cout);
+        } else if (line.verify->parsed()) {
+            runVerify(archive::pathFromUtf8(line.args.first), options, std::cout);
         }
     } catch (const std::exception& error) {
         std::cout.flush();
@@ -187,6 +211,18 @@ int runCommandLine(int argc, char** argv) {
         return kExitFailure;
     }
     return kExitSuccess;
+}
+
+}  // namespace
+
+int runCommandLine(int argc, char** argv) {
+    prepareStandardStreams();
+    const std::vector<std::string> utf8 = utf8Arguments(argc, argv);
+    CommandLine line;
+    if (const std::optional<int> status = parseArguments(line, utf8)) {
+        return *status;
+    }
+    return runCommand(line);
 }
 
 }  // namespace tessapak::cli

@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
 #include "cli/failure.h"
@@ -58,7 +57,7 @@ void requireFolder(const fs::path& folder) {
         throw CommandError(folder, "no such folder");
     }
     if (error) {
-        throw CommandError(folder, archive::host::errorText(error));
+        throw CommandError(folder, archive::errorText(error));
     }
     if (status.type() != fs::file_type::directory) {
         throw CommandError(folder, "not a folder");
@@ -137,14 +136,14 @@ void runUnpack(const fs::path& archivePath, const std::optional<fs::path>& outpu
             [&made, &options](const fs::path& folder) {
                 made = shownResult(folder);
                 // On a line of its own, after any progress line.
-                archive::host::setInterruptNote(std::string(options.showProgress ? "\n" : "") +
-                                                kProgramName +
-                                                ": unpack interrupted, leaving the incomplete "
-                                                "folder " +
-                                                made + "\n");
+                archive::setInterruptNote(std::string(options.showProgress ? "\n" : "") +
+                                          kProgramName +
+                                          ": unpack interrupted, leaving the incomplete "
+                                          "folder " +
+                                          made + "\n");
             });
     } catch (const std::exception& error) {
-        archive::host::setInterruptNote({});
+        archive::setInterruptNote({});
         progress.clear();
         if (made.empty()) {
             throw;
@@ -152,7 +151,7 @@ void runUnpack(const fs::path& archivePath, const std::optional<fs::path>& outpu
         throw std::runtime_error(describeFailure(error) +
                                  "; the unpack stopped, leaving the incomplete folder " + made);
     }
-    archive::host::setInterruptNote({});
+    archive::setInterruptNote({});
     progress.clear();
     out << shownResult(target) << '\n';
 }

@@ -9,8 +9,8 @@
 #include "archive/display_text.h"
 #include "archive/entry_reader.h"
 #include "archive/extract_selection.h"
-#include "archive/names.h"
 #include "archive/unpack.h"
+#include "archive/utf.h"
 #include "cli/progress_line.h"
 
 namespace fs = std::filesystem;

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <new>
 
+#include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/host_fs.h"
 
 namespace tessapak::cli {
 
@@ -26,9 +26,9 @@ std::string describeFailure(const std::exception& error) {
     if (const auto* fsError = dynamic_cast<const std::filesystem::filesystem_error*>(&error)) {
         if (!fsError->path1().empty()) {
             return oneLine(archive::displayPath(fsError->path1()) + ": " +
-                           archive::host::errorText(fsError->code()));
+                           archive::errorText(fsError->code()));
         }
-        return oneLine(archive::host::errorText(fsError->code()));
+        return oneLine(archive::errorText(fsError->code()));
     }
     if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
         return "out of memory";

@@ -4,7 +4,7 @@
 #include <QSet>
 
 #include "app/failure_text.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
 
 namespace tessapak::app {
 namespace {

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "archive/extract_pool.h"
-#include "archive/read_pipeline.h"
+#include "archive/pack/read_pipeline.h"
+#include "archive/unpack/extract_pool.h"
 
 namespace tessapak::archive {
 namespace {

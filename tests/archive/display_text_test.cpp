@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "archive/display_text.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
 
 namespace tessapak::archive {
 namespace {

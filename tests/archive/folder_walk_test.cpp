@@ -86,7 +86,7 @@ TEST(WalkSums, DirectoryTotalGrowsByTwiceTheNameLengthPlus18) {
     EXPECT_EQ(list.FileSizes, (std::vector<std::int64_t>{3, 2}));
 }
 
-TEST(WalkSums, ATrailingSeparatorOnTheFolderChangesNothingButTheCount) {
+TEST(WalkSums, ATrailingSeparatorOnTheFolderChangesNothing) {
     TempFolder dir;
     writeFile(dir / "a.txt", "abc");
     writeFile(dir / "img/b.png", "hi");
@@ -96,9 +96,6 @@ TEST(WalkSums, ATrailingSeparatorOnTheFolderChangesNothingButTheCount) {
     ListFiles(dir.path().string() + "/", slashed);
     EXPECT_EQ(plain.FileNames, slashed.FileNames);
     EXPECT_EQ(plain.DirTotal, slashed.DirTotal);
-    const auto rootLen = static_cast<std::int64_t>(dir.path().string().size()) + 1;
-    EXPECT_EQ(plain.RootLen, rootLen);
-    EXPECT_EQ(slashed.RootLen, rootLen);
 }
 
 TEST(WalkContents, HiddenFilesAndFoldersAreListed) {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/names.h"
+#include "archive/display_text.h"
+#include "archive/format/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/names.h"
+#include "archive/display_text.h"
+#include "archive/format/name_clash.h"
+#include "archive/format/names.h"
 
 namespace tessapak::archive {
 namespace {

@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_error.h"
-#include "archive/names.h"
+#include "archive/display_text.h"
+#include "archive/format/names.h"
+#include "archive/format/rdb_format.h"
 #include "archive/pack.h"
-#include "archive/rdb_format.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"
 

@@ -11,7 +11,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/folder_walk.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
 #include "archive/pack.h"
 #include "archive/unpack.h"
 #include "archive_test_support.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "archive/names.h"
+#include "archive/format/names.h"
 #include "cli_runner.h"
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "archive/rdb_format.h"
+#include "archive/format/rdb_format.h"
 #include "cli_runner.h"
 #include "test_support.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "archive/archive_error.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
 #include "archive/unpack.h"
 #include "support/temp_folder.h"
 

@@ -8,7 +8,7 @@
 
 #include "app/browser/thumbnail_cache.h"
 #include "app/host_paths.h"
-#include "archive/names.h"
+#include "archive/display_text.h"
 
 namespace tessapak::app::browser {
 

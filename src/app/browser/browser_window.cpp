@@ -38,7 +38,6 @@
 #include "archive/archive_error.h"
 #include "archive/entry_reader.h"
 #include "archive/extract_selection.h"
-#include "archive/names.h"
 
 namespace tessapak::app::browser {
 
@@ -543,8 +542,8 @@ void BrowserWindow::dragOut() {
     QApplication::restoreOverrideCursor();
     QList<QUrl> urls;
     for (const std::size_t entry : outcome.written) {
-        const auto relative = archive::hostPathFor(index_->reader().entries()[entry].Name);
-        urls.push_back(QUrl::fromLocalFile(fromHostPath(toHostPath(folder) / *relative)));
+        const auto relative = archive::relativeHostPath(index_->reader().entries()[entry]);
+        urls.push_back(QUrl::fromLocalFile(fromHostPath(toHostPath(folder) / relative)));
     }
     auto* data = new QMimeData;
     data->setUrls(urls);

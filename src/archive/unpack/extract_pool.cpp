@@ -1,4 +1,4 @@
-#include "archive/extract_pool.h"
+#include "archive/unpack/extract_pool.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "archive/rdb_format.h"
+#include "archive/format/rdb_format.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "archive/folder_chain.h"
+#include "archive/host/folder_chain.h"
 
 namespace tessapak::archive {
 

@@ -6,11 +6,13 @@
 #include <string_view>
 
 #include "archive/archive_error.h"
-#include "archive/folder_chain.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
-#include "archive/rdb_format.h"
-#include "archive/read_pipeline.h"
+#include "archive/display_text.h"
+#include "archive/format/name_clash.h"
+#include "archive/format/names.h"
+#include "archive/format/rdb_format.h"
+#include "archive/host/folder_chain.h"
+#include "archive/host/host_fs.h"
+#include "archive/pack/read_pipeline.h"
 
 namespace tessapak::archive {
 
@@ -23,12 +25,17 @@ using host::NativeString;
 // the end has little left to wait for.
 constexpr std::int64_t kWritebackStep = std::int64_t{8} << 20;
 
+// Built by appending: GCC 12 at -O2 warns falsely (-Wrestrict) on insert().
 std::string withThousands(std::int64_t value) {
-    std::string digits = std::to_string(value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
-        digits.insert(static_cast<std::size_t>(i), ",");
+    const std::string digits = std::to_string(value);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            text += ',';
+        }
+        text += digits[i];
     }
-    return digits;
+    return text;
 }
 
 // A listed file, named in full only when something went wrong with it.
@@ -187,61 +194,11 @@ class ArchiveFile {
 
 }  // namespace
 
-fs::path archivePathFor(const fs::path& output) {
-    const NativeString& text = output.native();
-    constexpr std::string_view suffix = ".rdb";
-    bool hasSuffix = text.size() >= suffix.size();
-    for (std::size_t i = 0; hasSuffix && i < suffix.size(); ++i) {
-        const auto unit = text[text.size() - suffix.size() + i];
-        hasSuffix = (unit >= 'A' && unit <= 'Z' ? unit - 'A' + 'a' : unit) == suffix[i];
-    }
-    fs::path result = output;
-    if (!hasSuffix) {
-        result += suffix;
-    }
-    return result;
-}
+namespace {
 
-std::pair<NativeString, NativeString> temporaryNamePattern(const fs::path& output) {
-    // File names are limited to 255 units; a long output name is shortened,
-    // with a hash of the whole name so that it stays its own.
-    constexpr std::size_t kNameLimit = 255;
-    constexpr std::size_t kRandomPart = 16;
-    const fs::path suffix(".tessapak-part");
-    const NativeString base = output.filename().native();
-    fs::path prefix(".");
-    if (2 + base.size() + kRandomPart + suffix.native().size() <= kNameLimit) {
-        prefix += base;
-    } else {
-        prefix += base.substr(0, 180);
-        // Two appends: GCC 12 at -O3 warns falsely (-Wrestrict) on "-" + string.
-        prefix += "-";
-        prefix += std::to_string(std::hash<NativeString>{}(base));
-    }
-    prefix += ".";
-    return {prefix.native(), suffix.native()};
-}
-
-fs::path temporaryPathFor(const fs::path& output) {
-    const auto [prefix, suffix] = temporaryNamePattern(output);
-    std::random_device random;
-    std::string part;
-    while (part.size() < 16) {
-        part += "0123456789abcdef"[random() % 16];
-    }
-    fs::path name(prefix);
-    name += part;
-    name += suffix;
-    return output.parent_path() / name;
-}
-
-std::vector<fs::path> excludedPathsFor(const fs::path& output) {
-    return {output};
-}
-
-void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
-                  const ProgressCallback& progress) {
-    refuseDeviceName(output);
+// Checks everything before the first byte is written, so that a run that
+// cannot succeed leaves no file behind; returns the directory's size.
+std::int64_t checkList(const fs::path& root, const PackList& list, const fs::path& output) {
     const std::size_t count = list.FileNames.size();
     if (list.FileSizes.size() != count) {
         throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
@@ -251,9 +208,6 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
                            "too many files for an RDB archive");
     }
-
-    // Everything is checked before the first byte is written, so a run that
-    // cannot succeed leaves no file behind.
     // Names are judged by Windows' rules on every host, so that whatever
     // Tessapak writes unpacks on Windows as it was packed.
     NameClashFinder clashes(NameRules::Windows);
@@ -273,8 +227,8 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         if (size < 0 || size > kFormatLimit) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
                                pathForMessage(root, list.FileNames[i]),
-                               "the file is larger than an RDB archive can hold; the RDB format "
-                               "is limited to 2 GiB (2,147,483,647 bytes)");
+                               "the file is larger than an RDB archive can hold; " +
+                                   std::string(kFormatLimitNote));
         }
         dirSize += entrySize(list.FileNames[i]);
         dataSize += size;
@@ -282,14 +236,16 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
     const std::int64_t total = static_cast<std::int64_t>(kHeaderSize) + dirSize + dataSize;
     if (total > kFormatLimit) {
         throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, output,
-                           "the archive would be " + withThousands(total) +
-                               " bytes long; the RDB format is limited to 2 GiB "
-                               "(2,147,483,647 bytes)");
+                           "the archive would be " + withThousands(total) + " bytes long; " +
+                               std::string(kFormatLimitNote));
     }
+    return dirSize;
+}
 
-    const fs::path folder = output.parent_path();
+void checkOutputPlace(const fs::path& output) {
     std::error_code error;
-    if (host::statusOf(folder, host::Links::Follow, error).kind != host::Kind::Folder) {
+    if (host::statusOf(output.parent_path(), host::Links::Follow, error).kind !=
+        host::Kind::Folder) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::OutputFolderMissing, output,
                            "the folder to write the archive into does not exist");
     }
@@ -297,16 +253,16 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, output,
                            "a folder of that name is in the way");
     }
+}
 
-    ArchiveFile archive(output);
-    const auto header = encodeHeader(
-        makeHeader(static_cast<std::int32_t>(count), static_cast<std::int32_t>(dirSize)));
+void writeHeaderAndDirectory(ArchiveFile& archive, const PackList& list, std::int64_t dirSize) {
+    const auto header = encodeHeader(makeHeader(static_cast<std::int32_t>(list.FileNames.size()),
+                                                static_cast<std::int32_t>(dirSize)));
     archive.append(header.data(), header.size());
-
     std::string entryBytes;
     RdbEntry entry;
     std::int64_t offset = 0;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < list.FileNames.size(); ++i) {
         entry.Name = list.FileNames[i];
         entry.DataOffset = static_cast<std::int32_t>(offset);
         entry.DataSize = static_cast<std::int32_t>(list.FileSizes[i]);
@@ -315,50 +271,72 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
         archive.append(entryBytes.data(), entryBytes.size());
         offset += list.FileSizes[i];
     }
+}
 
-    // The reader thread opens and reads the files while this thread writes.
-    // Files of one folder are consecutive in the list, so each is opened
-    // relative to its folder, which is opened once, one component at a
-    // time, so that no depth meets the host's path length limit.
-    host::Folder rootFolder = host::Folder::open(root, error);
-    if (error) {
-        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, root, "cannot open the folder",
-                 error);
-    }
-    FolderChain folders(std::move(rootFolder), FolderChain::Mode::Open);
-    PipelineSource source;
-    // Only the reader thread opens files, so the folder last moved to is its own.
-    std::u16string currentFolderName;
-    const host::Folder* currentFolder = nullptr;
-    source.open = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
-        const std::u16string& stored = list.FileNames[i];
-        const SourceName name{root, stored};
-        const std::size_t cut = stored.rfind(u'\\');
+// Opens the listed files for the reader thread. Files of one folder are
+// consecutive in the list, so each is opened relative to its folder, which
+// is opened once, one component at a time, so that no depth meets the
+// host's path length limit. Only the reader thread opens files, so the
+// folder last moved to is its own.
+class ListedFileOpener {
+  public:
+    ListedFileOpener(const fs::path& root, const PackList& list)
+        : root_(root), list_(list), folders_(openRoot(root), FolderChain::Mode::Open) {}
+
+    std::unique_ptr<PipelineFile> open(std::size_t i) {
+        const std::u16string& stored = list_.FileNames[i];
+        const SourceName name{root_, stored};
+        const std::size_t cut = stored.rfind(kStoredSeparator);
         const std::size_t folderLength = cut == std::u16string::npos ? 0 : cut;
         const std::u16string_view folderName(stored.data(), folderLength);
         std::error_code openError;
-        // Names were judged above; the folder is worked out only when it changes.
-        if (!currentFolder || folderName != currentFolderName) {
-            currentFolder = nullptr;
-            currentFolderName = folderName;
+        // Names were judged before; the folder is worked out only when it changes.
+        if (!currentFolder_ || folderName != currentFolderName_) {
+            currentFolder_ = nullptr;
+            currentFolderName_ = folderName;
             const fs::path relative =
-                folderLength == 0 ? fs::path() : *hostPathFor(currentFolderName);
+                folderLength == 0 ? fs::path() : *hostPathFor(currentFolderName_);
             fs::path failedAt;
-            const host::Folder& folder = folders.moveTo(relative, openError, failedAt);
+            const host::Folder& folder = folders_.moveTo(relative, openError, failedAt);
             if (openError) {
                 openFailed(name, openError);
             }
-            currentFolder = &folder;
+            currentFolder_ = &folder;
         }
         const fs::path fileName =
             *hostPathFor(cut == std::u16string::npos ? stored : stored.substr(cut + 1));
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
-        host::File file = currentFolder->openForReading(fileName.native(), openError);
+        host::File file = currentFolder_->openForReading(fileName.native(), openError);
         if (openError) {
             openFailed(name, openError);
         }
-        return std::make_unique<SourceFile>(std::move(file), root, list.FileNames[i]);
-    };
+        return std::make_unique<SourceFile>(std::move(file), root_, stored);
+    }
+
+  private:
+    static host::Folder openRoot(const fs::path& root) {
+        std::error_code error;
+        host::Folder folder = host::Folder::open(root, error);
+        if (error) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, root, "cannot open the folder",
+                     error);
+        }
+        return folder;
+    }
+
+    const fs::path& root_;
+    const PackList& list_;
+    FolderChain folders_;
+    std::u16string currentFolderName_;
+    const host::Folder* currentFolder_ = nullptr;
+};
+
+// The reader thread opens and reads the files while this thread writes.
+void streamFiles(ArchiveFile& archive, const fs::path& root, const PackList& list,
+                 const ProgressCallback& progress) {
+    ListedFileOpener opener(root, list);
+    PipelineSource source;
+    source.open = [&](std::size_t i) { return opener.open(i); };
     source.changed = [&](std::size_t i, bool grew) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged,
                            SourceName{root, list.FileNames[i]}.path(),
@@ -366,21 +344,36 @@ void writeArchive(const fs::path& root, const PackList& list, const fs::path& ou
                                " after the folder was listed (" + withThousands(list.FileSizes[i]) +
                                " bytes listed)");
     };
-
-    const auto total64 = static_cast<std::int64_t>(count);
+    const auto count = static_cast<std::int64_t>(list.FileNames.size());
     ReadPipeline pipeline(list.FileSizes, std::move(source));
     PipelineChunk chunk;
     while (pipeline.next(chunk)) {
         for (std::size_t i = chunk.firstFile; progress && i < chunk.endFile; ++i) {
-            progress(static_cast<std::int64_t>(i) + 1, total64);
+            progress(static_cast<std::int64_t>(i) + 1, count);
         }
         archive.write(chunk.data, chunk.size);
     }
+}
+
+}  // namespace
+
+void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
+                  const ProgressCallback& progress) {
+    refuseDeviceName(output);
+    const std::int64_t dirSize = checkList(root, list, output);
+    checkOutputPlace(output);
+    ArchiveFile archive(output);
+    writeHeaderAndDirectory(archive, list, dirSize);
+    streamFiles(archive, root, list, progress);
     archive.commit();
 }
 
 void removeTemporaryFilesOnInterrupt() {
     host::installInterruptCleanup();
+}
+
+void setInterruptNote(std::string_view text) {
+    host::setInterruptNote(text);
 }
 
 std::int64_t packFolder(const fs::path& root, const fs::path& output,

@@ -251,6 +251,19 @@ class TemporaryFile {
     bool done_ = false;
 };
 
+// The random part of a temporary file's name: 16 hexadecimal digits, mixed
+// with the process and a counter so that two runs, or two files of one run,
+// never draw the same even where std::random_device is not random.
+inline constexpr std::size_t kRandomPartLength = 16;
+NativeString temporaryRandomPart();
+
+// Whether name is prefix, a part of at least one unit, suffix.
+bool matchesTemporaryPattern(const NativeString& name, const NativeString& prefix,
+                             const NativeString& suffix);
+
+// This process's id (for the random part above).
+std::uint64_t processId();
+
 // Removes folder/(prefix + anything + suffix) files that no live run is
 // writing: left by a run that was killed. Errors are ignored: what cannot be
 // removed now may be removed by a later run.

@@ -10,9 +10,9 @@
 
 #include "archive/archive_error.h"
 #include "archive/entry_reader.h"
-#include "archive/folder_chain.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
+#include "archive/host/folder_chain.h"
+#include "archive/host/host_fs.h"
 
 namespace tessapak::archive {
 
@@ -237,6 +237,11 @@ void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t
             options.progress(static_cast<std::int64_t>(outcome.written.size()), total);
         }
     }
+}
+
+std::filesystem::path relativeHostPath(const RdbEntry& entry) {
+    // The directory was checked when the archive was read, so the name maps.
+    return hostPathFor(entry.Name).value();
 }
 
 }  // namespace tessapak::archive

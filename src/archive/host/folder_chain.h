@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "archive/host_fs.h"
+#include "archive/host/host_fs.h"
 
 namespace tessapak::archive {
 

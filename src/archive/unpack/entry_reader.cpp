@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "archive/archive_error.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
+#include "archive/format/names.h"
+#include "archive/host/host_fs.h"
 
 namespace tessapak::archive {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <random>
 
-#include "archive/host_fs.h"
+#include "archive/host/host_fs.h"
 
 // Wide paths only, every absolute path with the "\\?\" prefix, so that no
 // name is bent by the Win32 layer (trailing dots, device names) and paths
@@ -308,21 +308,11 @@ BOOL WINAPI removeLiveTemporariesAndExit(DWORD event) {
     ::ExitProcess(status);
 }
 
-std::wstring randomPart() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device device;
-    std::uint64_t bits = (std::uint64_t{device()} << 32) ^ device();
-    bits ^= (std::uint64_t{::GetCurrentProcessId()} << 20) ^ counter.fetch_add(1);
-    static constexpr wchar_t kHex[] = L"0123456789abcdef";
-    std::wstring text(16, L'0');
-    for (wchar_t& c : text) {
-        c = kHex[bits & 0xF];
-        bits >>= 4;
-    }
-    return text;
-}
-
 }  // namespace
+
+std::uint64_t processId() {
+    return ::GetCurrentProcessId();
+}
 
 bool isNotFound(const std::error_code& error) {
     if (error.category() != std::system_category()) {
@@ -516,6 +506,38 @@ Status Folder::statusOf(const NativeString& name, Links links, std::error_code& 
     return statusAt(verbatim(joined(path_.native(), name)), links, error);
 }
 
+namespace {
+
+// One entry of a listing, classified the way the walk needs it.
+FolderEntry entryOf(const Folder& folder, const FILE_ID_BOTH_DIR_INFO& info, NativeString name,
+                    const BY_HANDLE_FILE_INFORMATION& folderInfo) {
+    const DWORD attributes = info.FileAttributes;
+    FolderEntry item;
+    item.name = std::move(name);
+    if ((attributes & FILE_ATTRIBUTE_SYSTEM) != 0) {
+        // What a listing for read-only, hidden and folders leaves out.
+        item.kind = Kind::Other;
+    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // Links and junctions lead where they point.
+        const Status target = folder.statusOf(item.name, Links::Follow, item.error);
+        item.kind = target.kind;
+        item.size = target.size;
+        item.id = target.id;
+    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        item.kind = Kind::Folder;
+    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        item.kind = Kind::Other;
+    } else {
+        item.kind = Kind::File;
+        item.size = info.EndOfFile.QuadPart;
+        item.id = {folderInfo.dwVolumeSerialNumber,
+                   static_cast<std::uint64_t>(info.FileId.QuadPart), 0};
+    }
+    return item;
+}
+
+}  // namespace
+
 std::vector<FolderEntry> Folder::list(std::error_code& error) const {
     error.clear();
     std::vector<FolderEntry> entries;
@@ -552,30 +574,8 @@ std::vector<FolderEntry> Folder::list(std::error_code& error) const {
         while (true) {
             const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
             NativeString name(info->FileName, info->FileNameLength / sizeof(wchar_t));
-            const DWORD attributes = info->FileAttributes;
             if (name != L"." && name != L"..") {
-                FolderEntry item;
-                item.name = std::move(name);
-                if ((attributes & FILE_ATTRIBUTE_SYSTEM) != 0) {
-                    // What a listing for read-only, hidden and folders leaves out.
-                    item.kind = Kind::Other;
-                } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-                    // Links and junctions lead where they point.
-                    const Status target = statusOf(item.name, Links::Follow, item.error);
-                    item.kind = target.kind;
-                    item.size = target.size;
-                    item.id = target.id;
-                } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-                    item.kind = Kind::Folder;
-                } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-                    item.kind = Kind::Other;
-                } else {
-                    item.kind = Kind::File;
-                    item.size = info->EndOfFile.QuadPart;
-                    item.id = {folderInfo.dwVolumeSerialNumber,
-                               static_cast<std::uint64_t>(info->FileId.QuadPart), 0};
-                }
-                entries.push_back(std::move(item));
+                entries.push_back(entryOf(*this, *info, std::move(name), folderInfo));
             }
             if (info->NextEntryOffset == 0) {
                 break;
@@ -707,7 +707,7 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
         return temporary;
     }
     for (int attempt = 0; attempt < 64; ++attempt) {
-        NativeString name = prefix + randomPart() + suffix;
+        NativeString name = prefix + temporaryRandomPart() + suffix;
         const std::wstring longPath = verbatim(joined(temporary.folder_.path_.native(), name));
         // Open is the mark of a live file: removeAbandonedTemporaries of
         // another run opens without sharing, which fails while this handle
@@ -732,16 +732,6 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
     }
     error = std::make_error_code(std::errc::file_exists);
     return temporary;
-}
-
-TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
-    : folder_(std::move(other.folder_)),
-      name_(std::move(other.name_)),
-      file_(std::move(other.file_)),
-      slot_(other.slot_),
-      done_(other.done_) {
-    other.slot_ = -1;
-    other.done_ = true;
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -799,9 +789,7 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
     const std::wstring base = fullPathOf(folderPath);
     for (const FolderEntry& entry : entries) {
         const NativeString& name = entry.name;
-        if (entry.kind != Kind::File || name.size() <= prefix.size() + suffix.size() ||
-            name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        if (entry.kind != Kind::File || !matchesTemporaryPattern(name, prefix, suffix)) {
             continue;
         }
         const std::wstring longPath = verbatim(joined(base, name));

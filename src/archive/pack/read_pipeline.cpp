@@ -1,4 +1,4 @@
-#include "archive/read_pipeline.h"
+#include "archive/pack/read_pipeline.h"
 
 #include <algorithm>
 #include <stdexcept>

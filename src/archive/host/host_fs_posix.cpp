@@ -16,7 +16,7 @@
 #include <random>
 #include <string_view>
 
-#include "archive/host_fs.h"
+#include "archive/host/host_fs.h"
 
 namespace tessapak::archive::host {
 
@@ -202,20 +202,6 @@ mode_t creationMask() {
     return mask;
 }
 
-std::string randomPart() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device device;
-    std::uint64_t bits = (std::uint64_t{device()} << 32) ^ device();
-    bits ^= (std::uint64_t{static_cast<unsigned>(::getpid())} << 20) ^ counter.fetch_add(1);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text(16, '0');
-    for (char& c : text) {
-        c = kHex[bits & 0xF];
-        bits >>= 4;
-    }
-    return text;
-}
-
 Status statusOfDescriptor(int fd, std::error_code& error) {
     error.clear();
     struct stat st;
@@ -227,6 +213,10 @@ Status statusOfDescriptor(int fd, std::error_code& error) {
 }
 
 }  // namespace
+
+std::uint64_t processId() {
+    return static_cast<unsigned>(::getpid());
+}
 
 bool isNotFound(const std::error_code& error) {
     return error.category() == std::system_category() &&
@@ -541,7 +531,7 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
     }
     const int folderFd = fdOf(temporary.folder_.handle_);
     for (int attempt = 0; attempt < 64; ++attempt) {
-        NativeString name = prefix + randomPart() + suffix;
+        NativeString name = prefix + temporaryRandomPart() + suffix;
         // An interruption between creating and registering would leave the
         // file behind, so it waits until the file is registered.
         const BlockInterrupts blocked;
@@ -573,16 +563,6 @@ TemporaryFile TemporaryFile::create(const fs::path& folder, const NativeString& 
     }
     error = std::make_error_code(std::errc::file_exists);
     return temporary;
-}
-
-TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
-    : folder_(std::move(other.folder_)),
-      name_(std::move(other.name_)),
-      file_(std::move(other.file_)),
-      slot_(other.slot_),
-      done_(other.done_) {
-    other.slot_ = -1;
-    other.done_ = true;
 }
 
 TemporaryFile::~TemporaryFile() {
@@ -644,8 +624,7 @@ void removeAbandonedTemporaries(const fs::path& folderPath, const NativeString& 
         }
         while (const dirent* entry = ::readdir(dir.get())) {
             const std::string_view name = entry->d_name;
-            if (name.size() > prefix.size() + suffix.size() && name.starts_with(prefix) &&
-                name.ends_with(suffix)) {
+            if (matchesTemporaryPattern(NativeString(name), prefix, suffix)) {
                 names.emplace_back(name);
             }
         }

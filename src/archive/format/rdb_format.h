@@ -15,6 +15,10 @@ inline constexpr std::string_view RdbMagic = "531E98204F8542F0";
 inline constexpr std::size_t kHeaderSize = 36;
 inline constexpr std::size_t kEntryFixedSize = 18;  // terminator + four 32-bit words
 inline constexpr std::int32_t kFormatLimit = 2147483647;
+// The limit as messages write it, and the sentence that explains it.
+inline constexpr std::string_view kFormatLimitText = "2,147,483,647";
+inline constexpr std::string_view kFormatLimitNote =
+    "the RDB format is limited to 2 GiB (2,147,483,647 bytes)";
 
 // Field offsets within the header.
 inline constexpr std::size_t kMagicOffset = 0;

@@ -6,10 +6,10 @@
 
 #include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
-#include "archive/pack.h"
-#include "archive/rdb_format.h"
+#include "archive/format/names.h"
+#include "archive/format/rdb_format.h"
+#include "archive/host/host_fs.h"
+#include "archive/output_names.h"
 
 namespace tessapak::archive {
 
@@ -284,15 +284,15 @@ class Walker {
                                    unstorableNameReason(fs::path(file.name)));
         }
         std::u16string stored = prefix_ + file.units;
-        const std::int64_t entry = 2 * static_cast<std::int64_t>(stored.size()) + 18;
+        const std::int64_t entry = entrySize(stored);
         // Summed as the walk goes, so that no tree, however links multiply
         // it, is listed past what an archive can hold.
         archiveSize_ += entry + file.size;
         if (archiveSize_ > kFormatLimit) {
-            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
-                               pathOf(index) / file.name,
-                               "with this file the archive would pass 2,147,483,647 bytes; the "
-                               "RDB format is limited to 2 GiB (2,147,483,647 bytes)");
+            throw ArchiveError(
+                ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, pathOf(index) / file.name,
+                "with this file the archive would pass " + std::string(kFormatLimitText) +
+                    " bytes; " + std::string(kFormatLimitNote));
         }
         list_.DirTotal += entry;
         list_.FileNames.push_back(std::move(stored));
@@ -305,10 +305,7 @@ class Walker {
     }
 
     static bool isTemporary(const NativeString& name, const TemporaryPattern& pattern) {
-        return name.size() > pattern.prefix.size() + pattern.suffix.size() &&
-               name.compare(0, pattern.prefix.size(), pattern.prefix) == 0 &&
-               name.compare(name.size() - pattern.suffix.size(), pattern.suffix.size(),
-                            pattern.suffix) == 0;
+        return host::matchesTemporaryPattern(name, pattern.prefix, pattern.suffix);
     }
 
     // Paths are built only for messages, so that a deep tree does not hold
@@ -357,18 +354,6 @@ class Walker {
 
 void ListFiles(const std::filesystem::path& folder, PackList& list,
                const std::vector<std::filesystem::path>& excluded) {
-    const fs::path::string_type& native = folder.native();
-    const std::u8string utf8 = folder.u8string();
-    const std::string_view bytes(reinterpret_cast<const char*>(utf8.data()), utf8.size());
-    const auto units = utf8ToUtf16(bytes);
-    std::int64_t rootLen = static_cast<std::int64_t>(units ? units->size() : bytes.size());
-    // Either separator on Windows, where "/" is one too.
-    if (native.empty() ||
-        (native.back() != fs::path::preferred_separator && native.back() != '/')) {
-        ++rootLen;
-    }
-    list.RootLen = rootLen;
-
     // Excluded files are recognised by identity, so that any spelling of
     // their path, or a link to them, is left out too; their temporary files
     // by name inside the folder that holds them.

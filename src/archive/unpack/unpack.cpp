@@ -9,10 +9,11 @@
 
 #include "archive/archive_error.h"
 #include "archive/display_text.h"
-#include "archive/extract_pool.h"
-#include "archive/folder_chain.h"
-#include "archive/host_fs.h"
-#include "archive/names.h"
+#include "archive/format/name_clash.h"
+#include "archive/format/names.h"
+#include "archive/host/folder_chain.h"
+#include "archive/host/host_fs.h"
+#include "archive/unpack/extract_pool.h"
 
 namespace tessapak::archive {
 
@@ -174,6 +175,12 @@ std::optional<std::pair<std::size_t, std::size_t>> firstOverlap(
     return std::nullopt;
 }
 
+// One extraction worker's chain of open folders and its copy buffer.
+struct ExtractWorker {
+    std::optional<FolderChain> folders;
+    std::unique_ptr<unsigned char[]> scratch;
+};
+
 }  // namespace
 
 struct ArchiveReader::State {
@@ -206,6 +213,17 @@ struct ArchiveReader::State {
         damaged(ErrorCause::ArchiveTruncated, path, "the archive became shorter while it was read");
     }
 
+    // The header, checked against the file's length.
+    RdbHeader readHeader();
+    // The next entry of the directory, checked against the file's length,
+    // the name rules and this host's limits.
+    RdbEntry readEntry(DirectoryStream& directory, std::size_t index, std::int64_t dataStart);
+    // Creates the first free target folder for this archive inside
+    // outputFolder and opens it; target is told its path.
+    host::Folder createTarget(const fs::path& outputFolder, fs::path& target);
+    // Writes entry i below target through the worker's folders.
+    void writeEntry(ExtractWorker& worker, const fs::path& target, std::size_t i);
+
     // The bytes [offset, offset + size) of the archive, for a short entry.
     const unsigned char* window(std::int64_t offset, std::int64_t size) {
         if (offset < windowStart || offset + size > windowStart + windowLength) {
@@ -228,33 +246,6 @@ struct ArchiveReader::State {
         return buffer.get() + (offset - windowStart);
     }
 };
-
-fs::path baseNameFor(const fs::path& archive) {
-    const host::NativeString name = archive.filename().native();
-    const std::size_t dot = name.rfind('.');
-    if (dot == host::NativeString::npos || dot == 0) {
-        return name;
-    }
-    const fs::path base = name.substr(0, dot);
-    if (base == "." || base == "..") {
-        return name;  // "..rdb" must not name the output folder or its parent
-    }
-    return base;
-}
-
-fs::path chooseTargetFolder(const fs::path& outputFolder, const fs::path& baseName) {
-    auto taken = [](const fs::path& path) {
-        std::error_code error;
-        return host::statusOf(path, host::Links::DoNotFollow, error).kind != host::Kind::Missing;
-    };
-    fs::path candidate = outputFolder / baseName;
-    for (std::int64_t suffix = 1; taken(candidate); ++suffix) {
-        fs::path name = baseName;
-        name += " (" + std::to_string(suffix) + ")";
-        candidate = outputFolder / name;
-    }
-    return candidate;
-}
 
 ArchiveReader::ArchiveReader(const fs::path& archive) : state_(std::make_unique<State>()) {
     State& s = *state_;
@@ -309,25 +300,20 @@ ArchiveReader::ArchiveReader(const fs::path& archive) : state_(std::make_unique<
 
 ArchiveReader::~ArchiveReader() = default;
 
-void ArchiveReader::readDirectory() {
-    State& s = *state_;
-    const fs::path& path = s.path;
-    s.entries.clear();
-    s.directoryRead = false;
-
-    if (s.length < static_cast<std::int64_t>(kHeaderSize)) {
+RdbHeader ArchiveReader::State::readHeader() {
+    if (length < static_cast<std::int64_t>(kHeaderSize)) {
         damaged(ErrorCause::ArchiveTruncated, path,
-                "the header is cut short: the file has " + std::to_string(s.length) +
+                "the header is cut short: the file has " + std::to_string(length) +
                     " bytes, the header needs 36");
     }
     std::array<std::uint8_t, kHeaderSize> headerBytes{};
     std::error_code error;
-    const std::int64_t got = s.file.readAt(headerBytes.data(), kHeaderSize, 0, error);
+    const std::int64_t got = file.readAt(headerBytes.data(), kHeaderSize, 0, error);
     if (got < 0) {
-        s.readFailed(error);
+        readFailed(error);
     }
     if (got < static_cast<std::int64_t>(kHeaderSize)) {
-        s.shrank();
+        shrank();
     }
     const RdbHeader header = decodeHeader(headerBytes);
     if (header.EntryCount < 0) {
@@ -345,13 +331,14 @@ void ArchiveReader::readDirectory() {
     const std::int64_t dirStart = header.DirOffset;
     const std::int64_t dirEnd = dirStart + header.DirSize;
     if (dirEnd > kFormatLimit) {
-        damaged(ErrorCause::BadHeader, path,
-                "the directory offset and size add up to more than 2,147,483,647");
+        damaged(
+            ErrorCause::BadHeader, path,
+            "the directory offset and size add up to more than " + std::string(kFormatLimitText));
     }
-    if (dirEnd > s.length) {
+    if (dirEnd > length) {
         damaged(ErrorCause::ArchiveTruncated, path,
                 "the directory reaches past the end of the file (it ends at " +
-                    std::to_string(dirEnd) + ", the file has " + std::to_string(s.length) +
+                    std::to_string(dirEnd) + ", the file has " + std::to_string(length) +
                     " bytes)");
     }
     // Every entry takes at least 18 bytes, so an impossible count is refused
@@ -363,55 +350,62 @@ void ArchiveReader::readDirectory() {
                     std::to_string(header.EntryCount) + " entries");
     }
 
-    DirectoryStream directory(s.file, dirStart, dirEnd);
-    std::vector<RdbEntry> entries;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(header.EntryCount); ++i) {
-        RdbEntry entry;
-        const std::string number = "entry " + std::to_string(i + 1);
-        std::error_code error;
-        const EntryDecodeFailure failure = directory.read(entry, error);
-        if (error) {
-            s.readFailed(error);
-        }
-        if (directory.shrank()) {
-            s.shrank();
-        }
-        switch (failure) {
-            case EntryDecodeFailure::None:
-                break;
-            case EntryDecodeFailure::NoTerminator:
-                damaged(ErrorCause::ArchiveTruncated, path,
-                        number + ": the name has no terminator within the directory");
-            case EntryDecodeFailure::CutShort:
-                damaged(ErrorCause::ArchiveTruncated, path,
-                        number + ": the entry is cut short by the end of the directory");
-        }
-        const std::string unsafe = unsafeNameReason(entry.Name);
-        if (!unsafe.empty()) {
-            damaged(ErrorCause::UnsafeName, path, entryLabel(i, entry.Name) + ": " + unsafe);
-        }
-        if (entry.DataOffset < 0 || entry.DataSize < 0) {
-            damaged(ErrorCause::BadHeader, path,
-                    entryLabel(i, entry.Name) + ": negative data offset or size");
-        }
-        const std::int64_t start = dirEnd + entry.DataOffset;
-        const std::int64_t end = start + entry.DataSize;
-        if (start > kFormatLimit || end > kFormatLimit) {
-            damaged(ErrorCause::BadHeader, path,
-                    entryLabel(i, entry.Name) +
-                        ": the data offset and size add up to more than 2,147,483,647");
-        }
-        if (end > s.length) {
-            damaged(ErrorCause::ArchiveTruncated, path,
-                    entryLabel(i, entry.Name) + ": the data reaches past the end of the file");
-        }
-        if (!fitsHostLimits(entry.Name)) {
-            throw ArchiveError(
-                ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
-                entryLabel(i, entry.Name) + ": the name is too long for a file on this system");
-        }
-        entries.push_back(std::move(entry));
+    return header;
+}
+
+RdbEntry ArchiveReader::State::readEntry(DirectoryStream& directory, std::size_t i,
+                                         std::int64_t dirEnd) {
+    RdbEntry entry;
+    const std::string number = "entry " + std::to_string(i + 1);
+    std::error_code error;
+    const EntryDecodeFailure failure = directory.read(entry, error);
+    if (error) {
+        readFailed(error);
     }
+    if (directory.shrank()) {
+        shrank();
+    }
+    switch (failure) {
+        case EntryDecodeFailure::None:
+            break;
+        case EntryDecodeFailure::NoTerminator:
+            damaged(ErrorCause::ArchiveTruncated, path,
+                    number + ": the name has no terminator within the directory");
+        case EntryDecodeFailure::CutShort:
+            damaged(ErrorCause::ArchiveTruncated, path,
+                    number + ": the entry is cut short by the end of the directory");
+    }
+    const std::string unsafe = unsafeNameReason(entry.Name);
+    if (!unsafe.empty()) {
+        damaged(ErrorCause::UnsafeName, path, entryLabel(i, entry.Name) + ": " + unsafe);
+    }
+    if (entry.DataOffset < 0 || entry.DataSize < 0) {
+        damaged(ErrorCause::BadHeader, path,
+                entryLabel(i, entry.Name) + ": negative data offset or size");
+    }
+    const std::int64_t start = dirEnd + entry.DataOffset;
+    const std::int64_t end = start + entry.DataSize;
+    if (start > kFormatLimit || end > kFormatLimit) {
+        damaged(ErrorCause::BadHeader, path,
+                entryLabel(i, entry.Name) + ": the data offset and size add up to more than " +
+                    std::string(kFormatLimitText));
+    }
+    if (end > length) {
+        damaged(ErrorCause::ArchiveTruncated, path,
+                entryLabel(i, entry.Name) + ": the data reaches past the end of the file");
+    }
+    if (!fitsHostLimits(entry.Name)) {
+        throw ArchiveError(
+            ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
+            entryLabel(i, entry.Name) + ": the name is too long for a file on this system");
+    }
+    return entry;
+}
+
+namespace {
+
+// Names that cannot lie side by side in one tree, and data that overlaps.
+void checkClashes(const fs::path& path, const std::vector<RdbEntry>& entries) {
     if (const auto overlap = firstOverlap(entries)) {
         damaged(ErrorCause::BadHeader, path,
                 entryLabel(overlap->first, entries[overlap->first].Name) +
@@ -433,6 +427,22 @@ void ArchiveReader::readDirectory() {
             damaged(ErrorCause::UnsafeName, path, entryLabel(i, entries[i].Name) + ": " + reason);
         }
     }
+}
+
+}  // namespace
+
+void ArchiveReader::readDirectory() {
+    State& s = *state_;
+    s.entries.clear();
+    s.directoryRead = false;
+    const RdbHeader header = s.readHeader();
+    const std::int64_t dirEnd = std::int64_t{header.DirOffset} + header.DirSize;
+    DirectoryStream directory(s.file, header.DirOffset, dirEnd);
+    std::vector<RdbEntry> entries;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(header.EntryCount); ++i) {
+        entries.push_back(s.readEntry(directory, i, dirEnd));
+    }
+    checkClashes(s.path, entries);
 
     s.header = header;
     s.longestEntry =
@@ -458,12 +468,7 @@ const fs::path& ArchiveReader::path() const {
     return state_->path;
 }
 
-fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCallback& progress,
-                                  const FolderCallback& created) {
-    State& s = *state_;
-    if (!s.directoryRead) {
-        readDirectory();
-    }
+host::Folder ArchiveReader::State::createTarget(const fs::path& outputFolder, fs::path& target) {
     std::error_code error;
     const host::Folder output = host::Folder::open(outputFolder, error);
     if (error) {
@@ -477,14 +482,10 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
 
     // Made and opened relative to the output folder without following a
     // link, so that nothing swapped in between can redirect the files.
-    const fs::path base = baseNameFor(s.path);
-    fs::path target;
+    const fs::path base = baseNameFor(path);
     host::Folder targetFolder;
     for (std::int64_t suffix = 0;; ++suffix) {
-        fs::path name = base;
-        if (suffix > 0) {
-            name += " (" + std::to_string(suffix) + ")";
-        }
+        const fs::path name = targetFolderName(base, suffix);
         if (output.statusOf(name.native(), host::Links::DoNotFollow, error).kind !=
             host::Kind::Missing) {
             continue;
@@ -492,9 +493,9 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         target = outputFolder / name;
         // A stored name is as long as its host path on the one host whose
         // full paths are bounded; failing there would leave a half tree.
-        if (!s.entries.empty() && !host::fitsBelow(target, s.entries[s.longestEntry].Name.size())) {
-            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, s.path,
-                               entryLabel(s.longestEntry, s.entries[s.longestEntry].Name) +
+        if (!entries.empty() && !host::fitsBelow(target, entries[longestEntry].Name.size())) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable, path,
+                               entryLabel(longestEntry, entries[longestEntry].Name) +
                                    ": the path below " + displayPath(target) +
                                    " would be too long for this system");
         }
@@ -515,40 +516,98 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         }
         break;
     }
+    return targetFolder;
+}
+
+namespace {
+
+// Entries grouped by folder; each group goes to one worker, which keeps the
+// archive's order inside it.
+std::vector<ExtractGroup> groupByFolder(const std::vector<RdbEntry>& entries) {
+    std::vector<ExtractGroup> groups;
+    std::unordered_map<std::u16string_view, std::size_t> groupOf;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::u16string_view name = entries[i].Name;
+        const std::size_t cut = name.rfind(u'\\');
+        const auto [it, added] = groupOf.try_emplace(
+            cut == std::u16string_view::npos ? std::u16string_view() : name.substr(0, cut),
+            groups.size());
+        if (added) {
+            groups.emplace_back();
+        }
+        ExtractGroup& group = groups[it->second];
+        group.entries.push_back(i);
+        group.cost += entries[i].DataSize + kCostPerFile;
+    }
+    return groups;
+}
+
+}  // namespace
+
+void ArchiveReader::State::writeEntry(ExtractWorker& worker, const fs::path& target,
+                                      std::size_t i) {
+    std::error_code error;
+    const RdbEntry& entry = entries[i];
+    const fs::path relative = *hostPathFor(entry.Name);
+    fs::path failedAt;
+    const host::Folder& folder = worker.folders->moveTo(relative.parent_path(), error, failedAt);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / failedAt,
+                 "cannot create the folder", error);
+    }
+    // Truncating, so that a later entry of the same name leaves only its own bytes.
+    host::File out = folder.createTruncated(relative.filename().native(), error);
+    if (error) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / relative,
+                 "cannot create the file", error);
+    }
+    const std::int64_t offset = dataStart + entry.DataOffset;
+    const std::int64_t size = entry.DataSize;
+    if (size > 0) {
+        if (!worker.scratch) {
+            // Only touched where the kernel cannot copy between the files.
+            worker.scratch.reset(new unsigned char[host::kCopyBufferSize]);
+        }
+        bool readingFailed = false;
+        const std::int64_t copied =
+            host::copyRange(file, offset, out, size, worker.scratch.get(), readingFailed, error);
+        if (copied < 0) {
+            if (readingFailed) {
+                readFailed(error);
+            }
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                     "cannot write the file", error);
+        }
+        if (copied < size) {
+            shrank();
+        }
+    }
+    if (const auto closeError = out.close()) {
+        failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
+                 "cannot write the file", closeError);
+    }
+}
+
+fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCallback& progress,
+                                  const FolderCallback& created) {
+    State& s = *state_;
+    if (!s.directoryRead) {
+        readDirectory();
+    }
+    fs::path target;
+    const host::Folder targetFolder = s.createTarget(outputFolder, target);
     if (created) {
         created(target);
     }
-
-    // Entries are grouped by folder; each group goes to one worker, which
-    // keeps the archive's order inside it.
-    std::vector<ExtractGroup> groups;
-    {
-        std::unordered_map<std::u16string_view, std::size_t> groupOf;
-        for (std::size_t i = 0; i < s.entries.size(); ++i) {
-            const std::u16string_view name = s.entries[i].Name;
-            const std::size_t cut = name.rfind(u'\\');
-            const auto [it, added] = groupOf.try_emplace(
-                cut == std::u16string_view::npos ? std::u16string_view() : name.substr(0, cut),
-                groups.size());
-            if (added) {
-                groups.emplace_back();
-            }
-            ExtractGroup& group = groups[it->second];
-            group.entries.push_back(i);
-            group.cost += s.entries[i].DataSize + kCostPerFile;
-        }
-    }
+    std::vector<ExtractGroup> groups = groupByFolder(s.entries);
 
     // Each worker walks the tree with its own chain of open folders.
     const unsigned workers =
         std::min<unsigned>(extractWorkerCount(std::thread::hardware_concurrency()),
                            static_cast<unsigned>(std::min<std::size_t>(groups.size(), 4)));
-    struct Worker {
-        std::optional<FolderChain> folders;
-        std::unique_ptr<unsigned char[]> scratch;
-    };
-    std::vector<Worker> state(std::max(workers, 1U));
-    for (Worker& w : state) {
+    std::vector<ExtractWorker> state(std::max(workers, 1U));
+    for (ExtractWorker& w : state) {
+        std::error_code error;
         host::Folder root = targetFolder.duplicate(error);
         if (error) {
             failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, target,
@@ -556,49 +615,8 @@ fs::path ArchiveReader::extractTo(const fs::path& outputFolder, const ProgressCa
         }
         w.folders.emplace(std::move(root), FolderChain::Mode::Create);
     }
-
     const auto write = [&](unsigned worker, std::size_t i) {
-        Worker& w = state[worker];
-        std::error_code error;
-        const RdbEntry& entry = s.entries[i];
-        const fs::path relative = *hostPathFor(entry.Name);
-        fs::path failedAt;
-        const host::Folder& folder = w.folders->moveTo(relative.parent_path(), error, failedAt);
-        if (error) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / failedAt,
-                     "cannot create the folder", error);
-        }
-        // Truncating, so that a later entry of the same name leaves only its own bytes.
-        host::File out = folder.createTruncated(relative.filename().native(), error);
-        if (error) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target / relative,
-                     "cannot create the file", error);
-        }
-        const std::int64_t offset = s.dataStart + entry.DataOffset;
-        const std::int64_t size = entry.DataSize;
-        if (size > 0) {
-            if (!w.scratch) {
-                // Only touched where the kernel cannot copy between the files.
-                w.scratch.reset(new unsigned char[host::kCopyBufferSize]);
-            }
-            bool readFailed = false;
-            const std::int64_t copied =
-                host::copyRange(s.file, offset, out, size, w.scratch.get(), readFailed, error);
-            if (copied < 0) {
-                if (readFailed) {
-                    s.readFailed(error);
-                }
-                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                         "cannot write the file", error);
-            }
-            if (copied < size) {
-                s.shrank();
-            }
-        }
-        if (const auto closeError = out.close()) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target / relative,
-                     "cannot write the file", closeError);
-        }
+        s.writeEntry(state[worker], target, i);
     };
     runExtractPool(std::move(groups), workers, write, progress);
     return target;
