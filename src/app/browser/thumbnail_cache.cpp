@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QRunnable>
 
-#include "app/browser/archive_model.h"
+#include "app/browser/archive_index.h"
 #include "app/browser/picture_decode.h"
 #include "archive/entry_reader.h"
 
