@@ -40,7 +40,7 @@ TEST_F(StartPathInTheWindow, FillsThePanelOfWhatThePathIsOrSaysWhyNot) {
     QDir::setCurrent(dir.path());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.argument.toStdString());
-        form = std::make_unique<Form1>(Platform{&messages, &dialogs, &urls});
+        form = std::make_unique<MainWindow>(Platform{&messages, &dialogs, &urls});
         messages.clear();
         QStringList shown;
         openStartPath(*form, classifyStartPath(c.argument), messages,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "archive/archive_error.h"
+#include "archive/display_text.h"
 #include "archive/format/names.h"
 #include "archive/host/host_fs.h"
 

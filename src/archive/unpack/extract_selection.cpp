@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "archive/archive_error.h"
+#include "archive/display_text.h"
 #include "archive/entry_reader.h"
 #include "archive/format/names.h"
 #include "archive/host/folder_chain.h"
