@@ -148,8 +148,13 @@ TEST_F(PackFromTheWindow, AnOutputThatIsAFolderIsRefusedAndTrailingBlanksAreDrop
     }
     EXPECT_FALSE(exists("out.rdb"));
     EXPECT_TRUE(QDir(path("out")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    EXPECT_EQ(label("dbLabel")->text(),
-              "打包失败：输出文件 " + path("out") + separator + " 没有文件名");
+    // The path is cut in the middle when the temporary folder's is long (under wine).
+    const QString status = label("dbLabel")->text();
+    const QString whole = "打包失败：输出文件 " + path("out") + separator + " 没有文件名";
+    EXPECT_TRUE(status == whole ||
+                (status.startsWith("打包失败：输出文件 ") && status.contains(QChar(u'…')) &&
+                 status.endsWith("out" + separator + " 没有文件名")))
+        << status.toStdString();
 
     messages.clear();
     startPack(" " + path("blue") + " ", path("out/sp.rdb") + "  ");
