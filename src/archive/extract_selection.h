@@ -64,7 +64,8 @@ void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t
                       const std::filesystem::path& folder, const SelectionOptions& options,
                       SelectionOutcome& outcome);
 
-// Where an entry of a checked archive lies below the folder it is extracted into.
-std::filesystem::path relativeHostPath(const RdbEntry& entry);
+// Where entry index lies below the folder it is extracted into. Throws
+// ArchiveError for a name that could leave it.
+std::filesystem::path relativeHostPath(const ArchiveReader& reader, std::size_t index);
 
 }  // namespace tessapak::archive

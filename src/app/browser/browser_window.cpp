@@ -542,7 +542,7 @@ void BrowserWindow::dragOut() {
     QApplication::restoreOverrideCursor();
     QList<QUrl> urls;
     for (const std::size_t entry : outcome.written) {
-        const auto relative = archive::relativeHostPath(index_->reader().entries()[entry]);
+        const auto relative = archive::relativeHostPath(index_->reader(), entry);
         urls.push_back(QUrl::fromLocalFile(fromHostPath(toHostPath(folder) / relative)));
     }
     auto* data = new QMimeData;

@@ -26,7 +26,9 @@ namespace fs = std::filesystem;
 const host::NativeString kTemporaryPrefix = fs::path(".tessapak-").native();
 const host::NativeString kTemporarySuffix = fs::path(".part").native();
 
-fs::path relativePathOf(const ArchiveReader& reader, std::size_t index) {
+}  // namespace
+
+fs::path relativeHostPath(const ArchiveReader& reader, std::size_t index) {
     const RdbEntry& entry = reader.entries().at(index);
     const std::optional<fs::path> relative = hostPathFor(entry.Name);
     if (!relative) {
@@ -37,8 +39,6 @@ fs::path relativePathOf(const ArchiveReader& reader, std::size_t index) {
     }
     return *relative;
 }
-
-}  // namespace
 
 std::vector<std::size_t> selectEntries(const std::vector<RdbEntry>& entries,
                                        const std::vector<std::u16string>& names,
@@ -107,7 +107,7 @@ std::vector<Obstacle> findObstacles(const ArchiveReader& reader,
         }
     };
     for (const std::size_t index : picked) {
-        const fs::path relative = relativePathOf(reader, index);
+        const fs::path relative = relativeHostPath(reader, index);
         fs::path prefix;
         Seen parent = Seen::Folder;
         for (const fs::path& part : relative.parent_path()) {
@@ -181,7 +181,7 @@ void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t
         if (stop()) {
             return;
         }
-        const fs::path relative = relativePathOf(reader, index);
+        const fs::path relative = relativeHostPath(reader, index);
         const fs::path target = folder / relative;
         const host::NativeString name = relative.filename().native();
         fs::path failedAt;
@@ -238,11 +238,6 @@ void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t
             options.progress(static_cast<std::int64_t>(outcome.written.size()), total);
         }
     }
-}
-
-std::filesystem::path relativeHostPath(const RdbEntry& entry) {
-    // The directory was checked when the archive was read, so the name maps.
-    return hostPathFor(entry.Name).value();
 }
 
 }  // namespace tessapak::archive
