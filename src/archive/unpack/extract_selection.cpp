@@ -142,9 +142,9 @@ std::vector<Obstacle> findObstacles(const ArchiveReader& reader,
     return obstacles;
 }
 
-void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t>& picked,
-                      const fs::path& folder, const SelectionOptions& options,
-                      SelectionOutcome& outcome) {
+namespace {
+
+host::Folder openDestination(const fs::path& folder) {
     std::error_code error;
     host::Folder root = host::Folder::open(folder, error);
     if (error) {
@@ -155,76 +155,113 @@ void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t
         failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, folder, "cannot open the folder",
                  error);
     }
+    return root;
+}
+
+// Fails before anything is written when one obstacle cannot be removed.
+void refuseObstacles(const ArchiveReader& reader, const std::vector<std::size_t>& picked,
+                     const fs::path& folder, bool overwrite) {
     for (const Obstacle& obstacle : findObstacles(reader, picked, folder)) {
         if (!obstacle.replaceable) {
             throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, obstacle.path,
                                "something else is in the way of a file or folder to be "
                                "extracted; nothing was written");
         }
-        if (!options.overwrite) {
+        if (!overwrite) {
             throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, obstacle.path,
                                "a file of that name is already there; nothing was written");
         }
     }
+}
 
-    const auto stop = [&] {
-        if (options.cancelled && options.cancelled()) {
-            outcome.cancelled = true;
+// One run's way of writing files below its folder.
+class SelectionWriter {
+  public:
+    SelectionWriter(const ArchiveReader& reader, const fs::path& folder,
+                    const SelectionOptions& options, SelectionOutcome& outcome)
+        : reader_(reader),
+          folder_(folder),
+          options_(options),
+          outcome_(outcome),
+          folders_(openDestination(folder), FolderChain::Mode::Create),
+          entries_(reader),
+          buffer_(std::make_unique<unsigned char[]>(host::kCopyBufferSize)) {}
+
+    bool stopped() {
+        if (options_.cancelled && options_.cancelled()) {
+            outcome_.cancelled = true;
         }
-        return outcome.cancelled;
-    };
-    FolderChain folders(std::move(root), FolderChain::Mode::Create);
-    const EntryReader entries(reader);
-    const auto buffer = std::make_unique<unsigned char[]>(host::kCopyBufferSize);
-    const auto total = static_cast<std::int64_t>(picked.size());
-    for (const std::size_t index : picked) {
-        if (stop()) {
-            return;
+        return outcome_.cancelled;
+    }
+
+    // Writes one entry under a temporary name and renames it into place;
+    // false when cancelled half-way, which takes the temporary with it.
+    bool write(std::size_t index) {
+        const fs::path relative = relativeHostPath(reader_, index);
+        const fs::path target = folder_ / relative;
+        const host::Folder& into = enter(relative.parent_path());
+        host::TemporaryFile temporary = temporaryIn(into, relative.parent_path(), target);
+        const std::int64_t size = reader_.entries()[index].DataSize;
+        for (std::int64_t done = 0; done < size;) {
+            if (done > 0 && stopped()) {
+                return false;
+            }
+            const std::size_t got =
+                entries_.readPart(index, done, buffer_.get(), host::kCopyBufferSize);
+            if (const auto writeError = temporary.file().writeAll(buffer_.get(), got)) {
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target,
+                         "cannot write the file", writeError);
+            }
+            done += static_cast<std::int64_t>(got);
         }
-        const fs::path relative = relativeHostPath(reader, index);
-        const fs::path target = folder / relative;
-        const host::NativeString name = relative.filename().native();
+        putInPlace(temporary, into, relative.filename().native(), target);
+        outcome_.written.push_back(index);
+        outcome_.bytes += size;
+        return true;
+    }
+
+  private:
+    const host::Folder& enter(const fs::path& relativeFolder) {
+        std::error_code error;
         fs::path failedAt;
-        const host::Folder& into = folders.moveTo(relative.parent_path(), error, failedAt);
+        const host::Folder& into = folders_.moveTo(relativeFolder, error, failedAt);
         if (error) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, folder / failedAt,
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, folder_ / failedAt,
                      host::isLink(error) ? "a link stands where a folder must be"
                                          : "cannot create the folder",
                      error);
         }
+        return into;
+    }
+
+    host::TemporaryFile temporaryIn(const host::Folder& into, const fs::path& relativeFolder,
+                                    const fs::path& target) {
+        std::error_code error;
         host::TemporaryFile temporary = host::TemporaryFile::create(
-            folder / relative.parent_path(), kTemporaryPrefix, kTemporarySuffix, error);
+            folder_ / relativeFolder, kTemporaryPrefix, kTemporarySuffix, error);
         if (error) {
             failWith(ErrorKind::FileSystem, ErrorCause::CannotCreate, target,
                      "cannot create a temporary file beside it", error);
         }
         // The temporary was made by path; it must have landed in the folder
         // reached without links, or a link swapped in since could redirect it.
-        std::error_code idError;
-        const host::FileId made = temporary.file().status(idError).id;
+        const host::FileId made = temporary.file().status(error).id;
         const host::Status there =
-            into.statusOf(temporary.path().filename().native(), host::Links::DoNotFollow, idError);
-        if (idError || there.kind != host::Kind::File || !(there.id == made)) {
+            into.statusOf(temporary.path().filename().native(), host::Links::DoNotFollow, error);
+        if (error || there.kind != host::Kind::File || !(there.id == made)) {
             throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, target,
                                "the folder was replaced while the file was written");
         }
-        const std::int64_t size = reader.entries()[index].DataSize;
-        for (std::int64_t done = 0; done < size;) {
-            if (done > 0 && stop()) {
-                return;  // the temporary goes with it
-            }
-            const std::size_t got =
-                entries.readPart(index, done, buffer.get(), host::kCopyBufferSize);
-            if (const auto writeError = temporary.file().writeAll(buffer.get(), got)) {
-                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target,
-                         "cannot write the file", writeError);
-            }
-            done += static_cast<std::int64_t>(got);
-        }
+        return temporary;
+    }
+
+    void putInPlace(host::TemporaryFile& temporary, const host::Folder& into,
+                    const host::NativeString& name, const fs::path& target) {
+        std::error_code error;
         // Looked at again at the last moment: a file that appeared since the
         // first look is still never replaced unless asked.
-        if (!options.overwrite &&
-            into.statusOf(name, host::Links::DoNotFollow, idError).kind != host::Kind::Missing) {
+        if (!options_.overwrite &&
+            into.statusOf(name, host::Links::DoNotFollow, error).kind != host::Kind::Missing) {
             throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotCreate, target,
                                "a file of that name appeared while extracting; it was left alone");
         }
@@ -232,8 +269,29 @@ void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t
             failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, target,
                      "cannot put the file in place", replaceError);
         }
-        outcome.written.push_back(index);
-        outcome.bytes += size;
+    }
+
+    const ArchiveReader& reader_;
+    const fs::path& folder_;
+    const SelectionOptions& options_;
+    SelectionOutcome& outcome_;
+    FolderChain folders_;
+    const EntryReader entries_;
+    std::unique_ptr<unsigned char[]> buffer_;
+};
+
+}  // namespace
+
+void extractSelection(const ArchiveReader& reader, const std::vector<std::size_t>& picked,
+                      const fs::path& folder, const SelectionOptions& options,
+                      SelectionOutcome& outcome) {
+    SelectionWriter writer(reader, folder, options, outcome);
+    refuseObstacles(reader, picked, folder, options.overwrite);
+    const auto total = static_cast<std::int64_t>(picked.size());
+    for (const std::size_t index : picked) {
+        if (writer.stopped() || !writer.write(index)) {
+            return;
+        }
         if (options.progress) {
             options.progress(static_cast<std::int64_t>(outcome.written.size()), total);
         }
