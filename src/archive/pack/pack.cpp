@@ -154,28 +154,34 @@ class ArchiveFile {
         advance(static_cast<std::int64_t>(size));
     }
 
-    // Copies bytes of another file in the kernel where the host can.
+    // Copies bytes of another file in the kernel where the host can, a
+    // writeback step at a time, so that the disk writes while the kernel
+    // copies the next step rather than all of it at the final flush.
     void copyFrom(const host::File& in, std::int64_t offset, std::int64_t size,
                   const fs::path& inPath) {
         flush();
-        bool readFailed = false;
-        std::error_code error;
-        // The buffer is empty after the flush and serves as scratch.
-        const std::int64_t copied =
-            host::copyRange(in, offset, temporary_.file(), size, buffer_.get(), readFailed, error);
-        if (copied < 0 && readFailed) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, inPath,
-                     "cannot read the archive", error);
+        for (std::int64_t done = 0; done < size;) {
+            const std::int64_t step = std::min(size - done, kWritebackStep);
+            bool readFailed = false;
+            std::error_code error;
+            // The buffer is empty after the flush and serves as scratch.
+            const std::int64_t copied = host::copyRange(in, offset + done, temporary_.file(), step,
+                                                        buffer_.get(), readFailed, error);
+            if (copied < 0 && readFailed) {
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, inPath,
+                         "cannot read the archive", error);
+            }
+            if (copied < 0) {
+                failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                         "cannot copy into the archive from " + displayPath(inPath), error);
+            }
+            if (copied < step) {
+                throw ArchiveError(ErrorKind::DamagedArchive, ErrorCause::ArchiveTruncated, inPath,
+                                   "the archive became shorter while it was read");
+            }
+            advance(copied);
+            done += copied;
         }
-        if (copied < 0) {
-            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
-                     "cannot copy into the archive from " + displayPath(inPath), error);
-        }
-        if (copied < size) {
-            throw ArchiveError(ErrorKind::DamagedArchive, ErrorCause::ArchiveTruncated, inPath,
-                               "the archive became shorter while it was read");
-        }
-        advance(copied);
     }
 
     void commit() {
