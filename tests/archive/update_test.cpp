@@ -84,7 +84,9 @@ TEST(CompareEntries, FindsEveryKindOfDifferenceAgainstAnArchiveOrAFolder) {
     const Seen reversed{
         {u"readme.txt", u"gone.txt"}, {u"new.txt", u"README.txt"}, {u"big.bin", u"img\\b.png"}, 4};
     EXPECT_EQ(seen(compareEntries(dir / "after", dir / "before.rdb")), reversed);
-    const EntryDifference self = compareEntries(dir / "after", dir / "after.rdb");
+    // An archive inside the folder is left out, as a pack into it leaves it out.
+    fs::rename(dir / "after.rdb", dir / "after/after.rdb");
+    const EntryDifference self = compareEntries(dir / "after", dir / "after/after.rdb");
     EXPECT_TRUE(self.same());
     EXPECT_EQ(self.unchanged, 8);
 }

@@ -9,6 +9,7 @@
 #include "archive/folder_walk.h"
 #include "archive/format/names.h"
 #include "archive/host/host_fs.h"
+#include "archive/output_names.h"
 #include "archive/unpack.h"
 
 namespace tessapak::archive {
@@ -29,11 +30,13 @@ struct Item {
 // One version of a skin: an archive or a folder walked as a pack walks it.
 class Version {
   public:
-    explicit Version(const fs::path& path) : path_(path) {
-        std::error_code error;
-        folder_ = host::statusOf(path, host::Links::Follow, error).kind == host::Kind::Folder;
+    // A folder leaves out the other side when that is an archive inside it,
+    // as a pack into that archive would.
+    Version(const fs::path& path, const fs::path& other) : path_(path) {
+        folder_ = isFolder(path);
         if (folder_) {
-            ListFiles(path, list_);
+            ListFiles(path, list_,
+                      isFolder(other) ? std::vector<fs::path>{} : excludedPathsFor(other));
             for (std::size_t i = 0; i < list_.FileNames.size(); ++i) {
                 items_.push_back({&list_.FileNames[i], list_.FileSizes[i], i});
             }
@@ -56,6 +59,11 @@ class Version {
     }
 
     const std::vector<Item>& items() const { return items_; }
+
+    static bool isFolder(const fs::path& path) {
+        std::error_code error;
+        return host::statusOf(path, host::Links::Follow, error).kind == host::Kind::Folder;
+    }
 
     // Reads an item's bytes piece by piece, from the start.
     class Stream {
@@ -152,8 +160,8 @@ bool sameBytes(const Version& before, const Item& a, const Version& after, const
 }  // namespace
 
 EntryDifference compareEntries(const fs::path& before, const fs::path& after) {
-    const Version old(before);
-    const Version now(after);
+    const Version old(before, after);
+    const Version now(after, before);
     std::unordered_map<std::u16string_view, const Item*> oldItems;
     for (const Item& item : old.items()) {
         oldItems.emplace(*item.name, &item);
