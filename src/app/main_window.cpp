@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -130,6 +131,21 @@ QString fittedLine(const QLabel* status, const QWidget* startButton, const QStri
 }
 const QString kFolderTitle = QStringLiteral("选择目录...");
 
+// The walk's refusal of a root that is missing or not a folder, worded as the
+// pack panel words it; empty for any other failure.
+QString missingRootText(const archive::ArchiveError& error, const std::filesystem::path& root) {
+    if (error.kind() != archive::ErrorKind::FileSystem ||
+        error.cause() != archive::ErrorCause::CannotOpen || error.path() != root) {
+        return {};
+    }
+    if (error.code() == std::errc::no_such_file_or_directory) {
+        return QStringLiteral("打包目录 %1 不存在");
+    }
+    if (error.code() == std::errc::not_a_directory) {
+        return QStringLiteral("%1 不是目录");
+    }
+    return {};
+}
 }  // namespace
 
 Platform Platform::qt() {
@@ -516,26 +532,21 @@ QString MainWindow::runPack(const QString& rootText, const QString& output) {
     const XPButton* const start = packPanel_.startButton;
     const QString failed = QStringLiteral("打包失败：");
     const std::filesystem::path root = toHostPath(rootText);
-    std::error_code ec;
-    if (!std::filesystem::is_directory(root, ec)) {
-        // An empty archive for a mistyped folder would pass for a success.
-        const QString shown = shownPath(root);
-        const QString text = std::filesystem::exists(root, ec)
-                                 ? QStringLiteral("%1 不是目录")
-                                 : QStringLiteral("打包目录 %1 不存在");
-        status->setStatus(fittedLine(status, start, failed + text, shown));
-        return text.arg(shown);
-    }
     try {
         const std::filesystem::path archive = toHostPath(output);
         // The archive being written is never packed into itself.
-        archive::ListFiles(root, packList_, {archive});
-        archive::writeArchive(root, packList_, archive,
-                              [this](std::int64_t number, std::int64_t total) {
-                                  showProgress(packPanel_.status, progressText(number, total));
-                              });
+        archive::packFolder(root, packList_, archive,
+                            [this](std::int64_t number, std::int64_t total) {
+                                showProgress(packPanel_.status, progressText(number, total));
+                            });
         return {};
     } catch (const archive::ArchiveError& error) {
+        if (const QString text = missingRootText(error, root); !text.isEmpty()) {
+            // An empty archive for a mistyped folder would pass for a success.
+            const QString shown = shownPath(root);
+            status->setStatus(fittedLine(status, start, failed + text, shown));
+            return text.arg(shown);
+        }
         status->setStatus(
             failureStatus(failed, error, status->fontMetrics(), statusRoom(status, start)));
         return describePackFailure(error);

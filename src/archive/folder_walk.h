@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "archive/pack_list.h"
@@ -19,12 +21,18 @@ namespace tessapak::archive {
 // pattern), so that an output archive inside folder is never packed into
 // itself. A name the format cannot hold throws ArchiveError
 // (NameNotRepresentable); a list that would pass the 2 GiB limit throws
-// (ArchiveTooLarge) as soon as it does. A folder path that names no folder
-// contributes nothing; a folder, the root included, that cannot be opened or
-// listed throws ArchiveError (FileSystem / CannotOpen), so that no archive
-// passes for complete without its files. Holds a bounded number of
-// descriptors and memory in proportion to the tree, whatever its depth.
+// (ArchiveTooLarge) as soon as it does. A folder, the root included, that
+// does not exist, is not a folder, or cannot be opened or listed throws
+// ArchiveError (FileSystem / CannotOpen; for a root that is missing or not a
+// folder, code() is std::errc::no_such_file_or_directory or
+// std::errc::not_a_directory), so that no archive passes for complete without
+// its files. Holds a bounded number of descriptors and memory in proportion
+// to the tree, whatever its depth. listed, when given, is called on the
+// walking thread each time files were appended, with the index of the first
+// new one, so that a reader can start on them before the walk ends.
+using ListedCallback = std::function<void(const PackList& list, std::size_t first)>;
 void ListFiles(const std::filesystem::path& folder, PackList& list,
-               const std::vector<std::filesystem::path>& excluded = {});
+               const std::vector<std::filesystem::path>& excluded = {},
+               const ListedCallback& listed = {});
 
 }  // namespace tessapak::archive

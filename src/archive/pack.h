@@ -21,10 +21,15 @@ namespace tessapak::archive {
 void writeArchive(const std::filesystem::path& root, const PackList& list,
                   const std::filesystem::path& output, const ProgressCallback& progress = {});
 
-// Walk and write in one call (for the command-line tool): lists root, leaving
-// out output and its temporary file, and writes the archive to output as
-// given (apply archivePathFor first for the ".rdb" rule). A root that is not a
-// folder fails with FileSystem / CannotOpen. Returns the count of files packed.
+// Walk and write in one call: lists root into list (which the caller emptied),
+// leaving out output and its temporary file, and writes the archive to output
+// as given (apply archivePathFor first for the ".rdb" rule), the files being
+// read while the walk goes on. The output's place is checked before the walk;
+// a root that is missing or not a folder fails as ListFiles says. The archive
+// is the one writeArchive writes for the list.
+void packFolder(const std::filesystem::path& root, PackList& list,
+                const std::filesystem::path& output, const ProgressCallback& progress = {});
+// The same with a list of its own; returns the count of files packed.
 std::int64_t packFolder(const std::filesystem::path& root, const std::filesystem::path& output,
                         const ProgressCallback& progress = {});
 

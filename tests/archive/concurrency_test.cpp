@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -136,7 +138,8 @@ struct Drained {
     std::string error;
 };
 
-Drained drain(const std::vector<Listed>& files, std::size_t bufferSize) {
+// With growing, the files are added a few at a time while the reader runs.
+Drained drain(const std::vector<Listed>& files, std::size_t bufferSize, bool growing = false) {
     Drained out;
     out.reads.assign(files.size(), 0);
     std::vector<std::int64_t> sizes;
@@ -154,9 +157,20 @@ Drained drain(const std::vector<Listed>& files, std::size_t bufferSize) {
             throw std::runtime_error(std::to_string(i) + (grew ? " grew" : " shrank"));
         }};
     try {
-        ReadPipeline pipeline(sizes, source, 3, bufferSize);
+        std::optional<ReadPipeline> pipeline;
+        if (growing) {
+            pipeline.emplace(source, 3, bufferSize);
+            for (std::size_t i = 0; i < sizes.size(); i += 3) {
+                const std::size_t end = std::min(i + 3, sizes.size());
+                pipeline->add(sizes.data() + i, sizes.data() + end);
+                std::this_thread::yield();
+            }
+            pipeline->endOfList();
+        } else {
+            pipeline.emplace(sizes, source, 3, bufferSize);
+        }
         PipelineChunk chunk;
-        while (pipeline.next(chunk)) {
+        while (pipeline->next(chunk)) {
             for (std::size_t i = chunk.firstFile; i < chunk.endFile; ++i) {
                 out.started.push_back(i);
             }
@@ -178,15 +192,19 @@ TEST(ReadPipeline, DeliversEveryFileInOrderAndSeesTheEndWithoutAnExtraRead) {
         files.push_back({static_cast<std::int64_t>(size), bytes});
         all += bytes;
     }
-    const Drained out = drain(files, buffer);
-    EXPECT_EQ(out.error, "");
-    EXPECT_EQ(out.data, all);
-    EXPECT_EQ(out.started, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
-    // A file that fits in what is left of a buffer is read once: the short
-    // read that stops at its listed end is the end of the file.
-    EXPECT_EQ(out.reads[0], 1);
-    EXPECT_EQ(out.reads[1], 1);
-    EXPECT_EQ(out.reads[7], 1);
+    // Known from the start, or added while the reader already reads.
+    for (const bool growing : {false, true}) {
+        SCOPED_TRACE(growing ? "growing" : "known");
+        const Drained out = drain(files, buffer, growing);
+        EXPECT_EQ(out.error, "");
+        EXPECT_EQ(out.data, all);
+        EXPECT_EQ(out.started, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+        // A file that fits in what is left of a buffer is read once: the short
+        // read that stops at its listed end is the end of the file.
+        EXPECT_EQ(out.reads[0], 1);
+        EXPECT_EQ(out.reads[1], 1);
+        EXPECT_EQ(out.reads[7], 1);
+    }
 }
 
 TEST(ReadPipeline, AFailureArrivesAfterTheFilesBeforeIt) {
@@ -217,6 +235,13 @@ TEST(ReadPipeline, AFailureArrivesAfterTheFilesBeforeIt) {
         2, 16);
     PipelineChunk chunk;
     ASSERT_TRUE(pipeline.next(chunk));
+    // Nor does a walk that fails while the reader waits for more files.
+    std::vector<std::int64_t> some(1, 8);
+    ReadPipeline waiting(
+        {[&](std::size_t) { return std::make_unique<FakeFile>(std::string(8, 'q'), reads); },
+         [](std::size_t, bool) { throw std::runtime_error("changed"); }},
+        2, 16);
+    waiting.add(some.data(), some.data() + some.size());
 }
 
 }  // namespace

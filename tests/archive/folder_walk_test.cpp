@@ -125,11 +125,36 @@ TEST(WalkContents, EmptyFoldersAddNothing) {
     EXPECT_EQ(list.DirTotal, 0);
 }
 
-TEST(WalkContents, AFolderThatDoesNotExistContributesNothing) {
+// Both callers refuse such a root with their own words, so the kind of
+// refusal must show without parsing the message.
+TEST(WalkContents, ARootThatIsMissingOrNotAFolderIsRefusedSayingWhich) {
     TempFolder dir;
-    PackList list;
-    ListFiles(dir / "missing", list);
-    EXPECT_EQ(list.FileCount, 0);
+    writeFile(dir / "plain.txt", "x");
+    const struct {
+        fs::path root;
+        std::errc code;
+        const char* detail;
+    } cases[] = {
+        {dir / "missing", std::errc::no_such_file_or_directory, "there is no folder of that name"},
+        {dir / "plain.txt/below", std::errc::no_such_file_or_directory,
+         "there is no folder of that name"},
+        {dir / "plain.txt", std::errc::not_a_directory, "it is not a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.root.string());
+        PackList list;
+        try {
+            ListFiles(c.root, list);
+            ADD_FAILURE() << "no error";
+        } catch (const ArchiveError& error) {
+            EXPECT_EQ(error.kind(), ErrorKind::FileSystem);
+            EXPECT_EQ(error.cause(), ErrorCause::CannotOpen);
+            EXPECT_EQ(error.path(), c.root);
+            EXPECT_EQ(error.code(), c.code);
+            EXPECT_EQ(error.detail(), c.detail);
+        }
+        EXPECT_EQ(list.FileCount, 0);
+    }
 }
 
 #ifndef _WIN32  // symbolic links need privileges on Windows

@@ -96,6 +96,35 @@ TEST(Packing, TheSameTreePackedTwiceGivesIdenticalArchives) {
     EXPECT_EQ(readFile(dir / "one.rdb"), readFile(dir / "two.rdb"));
 }
 
+// packFolder reads while it walks, handing the reader copies of the names up
+// to a bound of bytes and of names, and the rest once the walk is done; the
+// archive must not show where those bounds fell.
+TEST(Packing, ReadingWhileTheWalkRunsGivesTheArchiveOfReadingAfterIt) {
+    TempFolder dir;
+    std::string bytes;
+    for (int folder = 0; folder < 50; ++folder) {
+        for (int file = 0; file < 100; ++file) {
+            bytes.assign(static_cast<std::size_t>(1 + (folder * 37 + file * 11) % 300),
+                         static_cast<char>('a' + file % 26));
+            writeFile(dir / "skin" / ("d" + std::to_string(folder)) /
+                          ("f" + std::to_string(file) + ".dat"),
+                      bytes);
+        }
+    }
+    // More than the reader may read ahead of the directory, early in the walk.
+    writeFile(dir / "skin/d10/big.bin", std::string(9 << 20, 'B'));
+    std::int64_t last = 0;
+    PackList walked;
+    packFolder(dir / "skin", walked, dir / "ahead.rdb",
+               [&](std::int64_t n, std::int64_t) { last = n; });
+    EXPECT_EQ(last, 5001);
+    PackList list;
+    ListFiles(dir / "skin", list);
+    EXPECT_EQ(walked.FileNames, list.FileNames);
+    writeArchive(dir / "skin", list, dir / "after.rdb");
+    EXPECT_TRUE(readFile(dir / "ahead.rdb") == readFile(dir / "after.rdb"));
+}
+
 TEST(Packing, ProgressIsReportedOnceBeforeEachFile) {
     TempFolder dir;
     for (int i = 0; i < 5; ++i) {

@@ -77,11 +77,12 @@ struct Level {
 class Walker {
   public:
     Walker(PackList& list, const fs::path& root, std::vector<host::FileId> excluded,
-           std::vector<TemporaryPattern> temporaries)
+           std::vector<TemporaryPattern> temporaries, const ListedCallback& listed)
         : list_(list),
           root_(root),
           excluded_(std::move(excluded)),
-          temporaries_(std::move(temporaries)) {}
+          temporaries_(std::move(temporaries)),
+          listed_(listed) {}
 
     void run(host::Folder rootFolder, const host::FileId& rootId) {
         Level root;
@@ -262,8 +263,12 @@ class Walker {
         std::sort(files.begin(), files.end(), itemBefore);
         std::sort(folders.begin(), folders.end(), itemBefore);
 
+        const std::size_t first = list_.FileNames.size();
         for (Item& file : files) {
             addFile(index, file);
+        }
+        if (listed_ && list_.FileNames.size() > first) {
+            listed_(list_, first);
         }
         levels_[index].subfolders = std::move(folders);
     }
@@ -341,6 +346,7 @@ class Walker {
     fs::path root_;
     std::vector<host::FileId> excluded_;
     std::vector<TemporaryPattern> temporaries_;
+    const ListedCallback& listed_;
     std::vector<Level> levels_;
     std::vector<std::size_t> levelNodes_;  // node of each level below the root
     std::vector<Node> nodes_;
@@ -350,10 +356,28 @@ class Walker {
     std::int64_t archiveSize_ = static_cast<std::int64_t>(kHeaderSize);
 };
 
+// An empty archive for a mistyped folder, or in place of the files that
+// could not be seen, would pass for a complete one.
+[[noreturn]] void refuseRoot(const fs::path& folder, const std::error_code& error) {
+    std::error_code statusError;
+    const host::Kind kind = host::statusOf(folder, host::Links::Follow, statusError).kind;
+    if (!statusError && kind != host::Kind::Missing && kind != host::Kind::Folder) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, folder,
+                           "it is not a folder", std::make_error_code(std::errc::not_a_directory));
+    }
+    if (host::isNotFound(error) || (!statusError && kind == host::Kind::Missing)) {
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, folder,
+                           "there is no folder of that name",
+                           std::make_error_code(std::errc::no_such_file_or_directory));
+    }
+    failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, folder, "cannot open the folder",
+             error);
+}
+
 }  // namespace
 
 void ListFiles(const std::filesystem::path& folder, PackList& list,
-               const std::vector<std::filesystem::path>& excluded) {
+               const std::vector<std::filesystem::path>& excluded, const ListedCallback& listed) {
     // Excluded files are recognised by identity, so that any spelling of
     // their path, or a link to them, is left out too; their temporary files
     // by name inside the folder that holds them.
@@ -375,20 +399,14 @@ void ListFiles(const std::filesystem::path& folder, PackList& list,
 
     std::error_code error;
     host::Folder root = host::Folder::open(folder, error);
-    if (error && host::isNotFound(error)) {
-        return;  // a path that names no folder contributes nothing
-    }
     host::Status status;
     if (!error) {
         status = root.status(error);
     }
     if (error) {
-        // An empty archive in place of the files that could not be seen
-        // would pass for a complete one.
-        failWith(ErrorKind::FileSystem, ErrorCause::CannotOpen, folder, "cannot open the folder",
-                 error);
+        refuseRoot(folder, error);
     }
-    Walker walker(list, folder, std::move(ids), std::move(temporaries));
+    Walker walker(list, folder, std::move(ids), std::move(temporaries), listed);
     walker.run(std::move(root), status.id);
 }
 

@@ -1,12 +1,15 @@
 #include "archive/pack.h"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "archive/archive_error.h"
 #include "archive/display_text.h"
@@ -56,6 +59,11 @@ fs::path pathForMessage(const fs::path& root, const std::u16string& name) {
         return root / *relative;
     }
     return root / pathFromUtf8(displayName(name));
+}
+
+// Messages about listed files name them below the packed folder.
+EntryPlace placesBelow(const fs::path& root, const PackList& list) {
+    return [&root, &list](std::size_t i) { return pathForMessage(root, list.FileNames[i]); };
 }
 
 [[noreturn]] void openFailed(const SourceName& source, const std::error_code& error) {
@@ -310,18 +318,23 @@ void writeHeaderAndDirectory(ArchiveFile& archive, const PackList& list, std::in
 // consecutive in the list, so each is opened relative to its folder, which
 // is opened once, one component at a time, so that no depth meets the
 // host's path length limit. Only the reader thread opens files, so the
-// folder last moved to is its own.
+// folder last moved to is its own; the root too is opened there, when the
+// first file is, so that a walk that refuses the root speaks first.
 class ListedFileOpener {
   public:
-    ListedFileOpener(const fs::path& root, const PackList& list)
-        : root_(root), list_(list), folders_(openRoot(root), FolderChain::Mode::Open) {}
+    explicit ListedFileOpener(const fs::path& root) : root_(root) {}
 
-    std::unique_ptr<PipelineFile> open(std::size_t i) {
-        const std::u16string& stored = list_.FileNames[i];
-        const SourceName name{root_, stored};
-        const std::size_t cut = stored.rfind(kStoredSeparator);
+    // The file may be read until the next call.
+    std::unique_ptr<PipelineFile> open(std::u16string stored, std::int64_t listedSize) {
+        name_ = std::move(stored);
+        listedSize_ = listedSize;
+        const SourceName name{root_, name_};
+        if (!folders_) {
+            folders_.emplace(openRoot(root_), FolderChain::Mode::Open);
+        }
+        const std::size_t cut = name_.rfind(kStoredSeparator);
         const std::size_t folderLength = cut == std::u16string::npos ? 0 : cut;
-        const std::u16string_view folderName(stored.data(), folderLength);
+        const std::u16string_view folderName(name_.data(), folderLength);
         std::error_code openError;
         // Names were judged before; the folder is worked out only when it changes.
         if (!currentFolder_ || folderName != currentFolderName_) {
@@ -330,20 +343,28 @@ class ListedFileOpener {
             const fs::path relative =
                 folderLength == 0 ? fs::path() : *hostPathFor(currentFolderName_);
             fs::path failedAt;
-            const host::Folder& folder = folders_.moveTo(relative, openError, failedAt);
+            const host::Folder& folder = folders_->moveTo(relative, openError, failedAt);
             if (openError) {
                 openFailed(name, openError);
             }
             currentFolder_ = &folder;
         }
         const fs::path fileName =
-            *hostPathFor(cut == std::u16string::npos ? stored : stored.substr(cut + 1));
+            *hostPathFor(cut == std::u16string::npos ? name_ : name_.substr(cut + 1));
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
         host::File file = currentFolder_->openForReading(fileName.native(), openError);
         if (openError) {
             openFailed(name, openError);
         }
-        return std::make_unique<SourceFile>(std::move(file), root_, stored);
+        return std::make_unique<SourceFile>(std::move(file), root_, name_);
+    }
+
+    // The file opened last does not hold its listed size.
+    [[noreturn]] void changed(bool grew) const {
+        throw ArchiveError(
+            ErrorKind::FileSystem, ErrorCause::FileChanged, SourceName{root_, name_}.path(),
+            std::string("the file ") + (grew ? "grew" : "became shorter") +
+                " after the folder was listed (" + withThousands(listedSize_) + " bytes listed)");
     }
 
   private:
@@ -358,10 +379,11 @@ class ListedFileOpener {
     }
 
     const fs::path& root_;
-    const PackList& list_;
-    FolderChain folders_;
+    std::optional<FolderChain> folders_;
     std::u16string currentFolderName_;
     const host::Folder* currentFolder_ = nullptr;
+    std::u16string name_;
+    std::int64_t listedSize_ = 0;
 };
 
 // Runs of entries copied out of an earlier archive go through the kernel;
@@ -448,6 +470,90 @@ void streamEntries(ArchiveFile& archive, const PackList& list, const EntrySource
     reportThrough(count);
 }
 
+// While the walk runs, the reader reads ahead into this many buffers, which
+// hold most of the data of 100,000 small files; the rest waits for the
+// directory to be written.
+constexpr std::size_t kWalkAheadBuffers = 8;
+
+// The files handed to the reader thread while the walk runs: only as many as
+// it can read ahead, each name copied since the walk still appends to the
+// list. Those after them are handed when the list is complete, and the
+// reader takes their names from the list itself.
+class WalkAhead {
+  public:
+    explicit WalkAhead(const PackList& list) : list_(list) {}
+
+    // On the walking thread, whenever files were appended: hands on those
+    // not yet handed, as far as the reader can take them.
+    void listed(ReadPipeline& pipeline) {
+        const std::size_t end = list_.FileNames.size();
+        std::size_t i = handed_;
+        {
+            std::lock_guard lock(mutex_);
+            for (; i < end && bytes_ < kAhead && names_.size() < kWaitingNames; ++i) {
+                names_.emplace_back(list_.FileNames[i], list_.FileSizes[i]);
+                bytes_ += list_.FileSizes[i];
+            }
+        }
+        pipeline.add(list_.FileSizes.data() + handed_, list_.FileSizes.data() + i);
+        handed_ = i;
+    }
+
+    // On the walking thread, once the list is complete.
+    void walked(ReadPipeline& pipeline) {
+        pipeline.add(list_.FileSizes.data() + handed_,
+                     list_.FileSizes.data() + list_.FileSizes.size());
+        pipeline.endOfList();
+    }
+
+    // On the reader thread, in list order.
+    std::pair<std::u16string, std::int64_t> take(std::size_t index) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!names_.empty()) {
+                auto next = std::move(names_.front());
+                names_.pop_front();
+                return next;
+            }
+        }
+        // Past the copied names the reader was given the file by walked(),
+        // after the list was complete.
+        return {list_.FileNames[index], list_.FileSizes[index]};
+    }
+
+  private:
+    static constexpr std::int64_t kAhead =
+        static_cast<std::int64_t>(kWalkAheadBuffers * ReadPipeline::kBufferSize);
+    // A reader far behind the walk would otherwise hold a copy of every name.
+    static constexpr std::size_t kWaitingNames = 4096;
+
+    const PackList& list_;
+    std::mutex mutex_;
+    std::deque<std::pair<std::u16string, std::int64_t>> names_;
+    std::int64_t bytes_ = 0;  // of the files handed so far
+    std::size_t handed_ = 0;  // walking thread only
+};
+
+// Writes the files' data as the reader thread delivers it.
+void streamFiles(ArchiveFile& archive, ReadPipeline& pipeline, std::int64_t count,
+                 const ProgressCallback& progress) {
+    PipelineChunk chunk;
+    while (pipeline.next(chunk)) {
+        for (std::size_t i = chunk.firstFile; progress && i < chunk.endFile; ++i) {
+            progress(static_cast<std::int64_t>(i) + 1, count);
+        }
+        archive.write(chunk.data, chunk.size);
+    }
+}
+
+// The directory and the data, once the list is complete and checked.
+void writeListed(ArchiveFile& archive, const PackList& list, std::int64_t dirSize,
+                 ReadPipeline& pipeline, const ProgressCallback& progress) {
+    writeHeaderAndDirectory(archive, list, dirSize);
+    streamFiles(archive, pipeline, static_cast<std::int64_t>(list.FileNames.size()), progress);
+    archive.commit();
+}
+
 }  // namespace
 
 void writeEntries(const PackList& list, const fs::path& output, EntrySources sources,
@@ -464,26 +570,37 @@ void writeEntries(const PackList& list, const fs::path& output, EntrySources sou
 void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
                   const ProgressCallback& progress) {
     refuseDeviceName(output);
-    // Made by the reader thread when it opens the first file, which is the
-    // only thread that opens files, so the folder last moved to is its own.
-    std::optional<ListedFileOpener> opener;
+    ListedFileOpener opener(root);
     EntrySources sources;
     sources.files.open = [&](std::size_t i) {
-        if (!opener) {
-            opener.emplace(root, list);
-        }
-        return opener->open(i);
+        return opener.open(list.FileNames[i], list.FileSizes[i]);
     };
-    sources.files.changed = [&](std::size_t i, bool grew) {
-        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged,
-                           SourceName{root, list.FileNames[i]}.path(),
-                           std::string("the file ") + (grew ? "grew" : "became shorter") +
-                               " after the folder was listed (" + withThousands(list.FileSizes[i]) +
-                               " bytes listed)");
-    };
-    writeEntries(
-        list, output, std::move(sources),
-        [&](std::size_t i) { return pathForMessage(root, list.FileNames[i]); }, progress);
+    sources.files.changed = [&](std::size_t, bool grew) { opener.changed(grew); };
+    writeEntries(list, output, std::move(sources), placesBelow(root, list), progress);
+}
+
+void packFolder(const fs::path& root, PackList& list, const fs::path& output,
+                const ProgressCallback& progress) {
+    // The output is settled before a walk that may take long, so that a
+    // wrong one is told at once; the walk leaves its temporary file out.
+    refuseDeviceName(output);
+    checkOutputPlace(output);
+    ArchiveFile archive(output);
+    // The reader opens and reads the files the walk has listed while the
+    // walk goes on: the two are each about half the work on many small files.
+    WalkAhead ahead(list);
+    ListedFileOpener opener(root);
+    ReadPipeline pipeline({[&](std::size_t i) {
+                               auto [name, size] = ahead.take(i);
+                               return opener.open(std::move(name), size);
+                           },
+                           [&](std::size_t, bool grew) { opener.changed(grew); }},
+                          kWalkAheadBuffers);
+    ListFiles(root, list, excludedPathsFor(output),
+              [&](const PackList&, std::size_t) { ahead.listed(pipeline); });
+    ahead.walked(pipeline);
+    writeListed(archive, list, checkList(list, output, placesBelow(root, list)), pipeline,
+                progress);
 }
 
 void removeTemporaryFilesOnInterrupt() {
@@ -496,15 +613,8 @@ void setInterruptNote(std::string_view text) {
 
 std::int64_t packFolder(const fs::path& root, const fs::path& output,
                         const ProgressCallback& progress) {
-    refuseDeviceName(output);  // before a walk that may take long
-    std::error_code ec;
-    if (!fs::is_directory(root, ec)) {
-        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, root,
-                           "there is no folder of that name");
-    }
     PackList list;
-    ListFiles(root, list, excludedPathsFor(output));
-    writeArchive(root, list, output, progress);
+    packFolder(root, list, output, progress);
     return list.FileCount;
 }
 

@@ -14,7 +14,19 @@ struct Stopped {};
 
 ReadPipeline::ReadPipeline(std::vector<std::int64_t> sizes, PipelineSource source,
                            std::size_t bufferCount, std::size_t bufferSize)
-    : sizes_(std::move(sizes)), source_(std::move(source)), bufferSize_(bufferSize) {
+    : source_(std::move(source)),
+      bufferSize_(bufferSize),
+      sizes_(std::move(sizes)),
+      listEnded_(true) {
+    start(bufferCount);
+}
+
+ReadPipeline::ReadPipeline(PipelineSource source, std::size_t bufferCount, std::size_t bufferSize)
+    : source_(std::move(source)), bufferSize_(bufferSize) {
+    start(bufferCount);
+}
+
+void ReadPipeline::start(std::size_t bufferCount) {
     // Two at least: one being filled while the caller writes the other.
     bufferCount = std::max<std::size_t>(bufferCount, 2);
     for (std::size_t i = 0; i < bufferCount; ++i) {
@@ -32,6 +44,35 @@ ReadPipeline::~ReadPipeline() {
     }
     changed_.notify_all();
     thread_.join();
+}
+
+void ReadPipeline::add(const std::int64_t* first, const std::int64_t* last) {
+    {
+        std::lock_guard lock(mutex_);
+        sizes_.insert(sizes_.end(), first, last);
+    }
+    changed_.notify_all();
+}
+
+void ReadPipeline::endOfList() {
+    {
+        std::lock_guard lock(mutex_);
+        listEnded_ = true;
+    }
+    changed_.notify_all();
+}
+
+// The listed size of the file at index once it is known; none past the end.
+std::optional<std::int64_t> ReadPipeline::waitForFile(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return index < sizes_.size() || listEnded_ || stop_; });
+    if (stop_) {
+        throw Stopped{};
+    }
+    if (index < sizes_.size()) {
+        return sizes_[index];
+    }
+    return std::nullopt;
 }
 
 bool ReadPipeline::next(PipelineChunk& chunk) {
@@ -106,12 +147,10 @@ void ReadPipeline::readAll() {
         used = 0;
     };
     startChunk(0);
-    for (std::size_t i = 0; i < sizes_.size(); ++i) {
-        {
-            std::lock_guard lock(mutex_);
-            if (stop_) {
-                throw Stopped{};
-            }
+    for (std::size_t i = 0;; ++i) {
+        const std::optional<std::int64_t> size = waitForFile(i);
+        if (!size) {
+            break;
         }
         if (used == bufferSize_) {
             publish();
@@ -119,7 +158,7 @@ void ReadPipeline::readAll() {
         }
         filling_.endFile = i + 1;
         const std::unique_ptr<PipelineFile> file = source_.open(i);
-        auto left = static_cast<std::uint64_t>(sizes_[i]);
+        auto left = static_cast<std::uint64_t>(*size);
         while (true) {
             if (used == bufferSize_) {
                 publish();

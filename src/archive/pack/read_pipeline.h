@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -48,31 +49,45 @@ class ReadPipeline {
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
     static constexpr std::size_t kBufferCount = 4;
 
+    // Files all known from the start.
     ReadPipeline(std::vector<std::int64_t> sizes, PipelineSource source,
                  std::size_t bufferCount = kBufferCount, std::size_t bufferSize = kBufferSize);
+    // Files made known one by one with add() while the reader already reads,
+    // then endOfList(): a list still being walked.
+    explicit ReadPipeline(PipelineSource source, std::size_t bufferCount = kBufferCount,
+                          std::size_t bufferSize = kBufferSize);
     // Stops the reader at its next read and waits for it.
     ~ReadPipeline();
     ReadPipeline(const ReadPipeline&) = delete;
     ReadPipeline& operator=(const ReadPipeline&) = delete;
 
+    // The next files of the list, by their listed sizes; any thread but the reader.
+    void add(const std::int64_t* first, const std::int64_t* last);
+    // No file follows those added.
+    void endOfList();
+
     // Hands out the next chunk, taking back the one handed out before; false
     // when all files were delivered. The reader's failure is rethrown here,
     // after every chunk read before it.
+    // Before endOfList() it waits for the reader to fill a buffer.
     bool next(PipelineChunk& chunk);
 
   private:
+    void start(std::size_t bufferCount);
+    std::optional<std::int64_t> waitForFile(std::size_t index);
     void read();
     void readAll();
     void publish();
     unsigned char* takeFreeBuffer();
 
-    const std::vector<std::int64_t> sizes_;
     const PipelineSource source_;
     const std::size_t bufferSize_;
     std::vector<std::unique_ptr<unsigned char[]>> buffers_;
 
     std::mutex mutex_;
     std::condition_variable changed_;
+    std::vector<std::int64_t> sizes_;
+    bool listEnded_ = false;
     std::vector<unsigned char*> free_;
     std::deque<PipelineChunk> full_;
     unsigned char* held_ = nullptr;
