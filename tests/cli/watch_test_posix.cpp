@@ -1,6 +1,8 @@
 // pack --watch: the archive follows the folder it lies in without its own
 // writes starting packs, a pack that fails leaves it as it was until the next
-// change, and SIGTERM ends the run leaving the last complete archive.
+// change, and SIGTERM ends the run leaving the last complete archive. POSIX
+// only: the Windows tests cannot give a child a console interrupt; the
+// watch itself is tested there through the engine.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
