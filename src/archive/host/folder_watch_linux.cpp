@@ -97,7 +97,10 @@ class FolderWatch::Host {
             if (ready < 0 && errno == EINTR) {
                 continue;  // a signal that did not end the process
             }
-            if (ready <= 0) {
+            if (ready < 0) {
+                failToWatch(root_, lastError());
+            }
+            if (ready == 0) {
                 return stopped_.load() ? Result::Stopped : Result::TimedOut;
             }
             if ((fds[1].revents & POLLIN) != 0) {
@@ -135,10 +138,10 @@ class FolderWatch::Host {
         alignas(inotify_event) char buffer[64 * 1024];
         for (;;) {
             const ssize_t got = ::read(notify_, buffer, sizeof buffer);
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
                 break;  // EAGAIN: all read
             }
             for (ssize_t at = 0; at < got;) {

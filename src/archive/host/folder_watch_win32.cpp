@@ -96,6 +96,9 @@ class FolderWatch::Host {
             if (waited == WAIT_OBJECT_0 + 1) {
                 return Result::Stopped;
             }
+            if (waited == WAIT_FAILED) {
+                failToWatch(root_, lastError());
+            }
             if (waited != WAIT_OBJECT_0) {
                 return stopped_.load() ? Result::Stopped : Result::TimedOut;
             }
