@@ -15,6 +15,7 @@
 #include "cli/entry_commands.h"
 #include "cli/failure.h"
 #include "cli/progress_line.h"
+#include "cli/watch_command.h"
 
 namespace fs = std::filesystem;
 
@@ -28,6 +29,7 @@ struct Arguments {
     std::string second;  // ARCHIVE or DIR, optional
     bool json = false;
     bool overwrite = false;
+    bool watch = false;
     std::vector<std::string> names;
 };
 
@@ -108,6 +110,10 @@ struct CommandLine {
                          "Archive to write (default: FOLDER followed by .rdb); "
                          ".rdb is appended unless the name ends in .rdb in any case")
             ->check(kNonEmpty);
+        pack->add_flag("-w,--watch", args.watch,
+                       "After packing, pack again whenever something below FOLDER changes "
+                       "(once it has been still for 0.3 s), printing a line each time, until "
+                       "Ctrl-C; a pack that fails leaves the archive as it was");
 
         unpack = app.add_subcommand(
             "unpack",
@@ -181,7 +187,11 @@ int runCommand(const CommandLine& line) {
     archive::removeTemporaryFilesOnInterrupt();
     int result = kExitSuccess;
     try {
-        if (line.pack->parsed()) {
+        if (line.pack->parsed() && line.args.watch) {
+            runPackWatch(archive::pathFromUtf8(line.args.first),
+                         optionalPath(line.pack, "ARCHIVE", line.args.second), options, std::cout,
+                         std::cerr);
+        } else if (line.pack->parsed()) {
             runPack(archive::pathFromUtf8(line.args.first),
                     optionalPath(line.pack, "ARCHIVE", line.args.second), options, std::cout);
         } else if (line.unpack->parsed()) {

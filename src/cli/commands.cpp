@@ -94,14 +94,20 @@ fs::path packOutputFor(const fs::path& folder, const std::optional<fs::path>& ar
     return base;
 }
 
-void runPack(const fs::path& folder, const std::optional<fs::path>& archiveArg,
-             const CommandOptions& options, std::ostream& out) {
+fs::path checkedPackOutput(const fs::path& folder, const std::optional<fs::path>& archiveArg) {
     requireFolder(folder);
-    const fs::path output = packOutputFor(folder, archiveArg);
+    fs::path output = packOutputFor(folder, archiveArg);
     std::error_code error;
     if (fs::is_directory(output, error)) {
         throw CommandError(output, "is a folder, not an archive file");
     }
+    return output;
+}
+
+void runPack(const fs::path& folder, const std::optional<fs::path>& archiveArg,
+             const CommandOptions& options, std::ostream& out) {
+    const fs::path output = checkedPackOutput(folder, archiveArg);
+    std::error_code error;
 
     ProgressLine progress("packing", options.showProgress);
     const std::int64_t count = archive::packFolder(

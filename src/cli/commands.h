@@ -40,4 +40,9 @@ void runVerify(const std::filesystem::path& archive, const CommandOptions& optio
 std::filesystem::path packOutputFor(const std::filesystem::path& folder,
                                     const std::optional<std::filesystem::path>& archiveArg);
 
+// packOutputFor after checking that folder is one and that the archive's
+// path does not name a folder; throws CommandError.
+std::filesystem::path checkedPackOutput(const std::filesystem::path& folder,
+                                        const std::optional<std::filesystem::path>& archiveArg);
+
 }  // namespace tessapak::cli
