@@ -125,17 +125,17 @@ QStringList rowsWithMarks(const QAbstractItemModel& model) {
 TEST(BrowserComparison, MarksWhatDiffersFromTheOlderArchiveAndEndsBackInThePlainView) {
     TempFolder dir;
     RawArchive older;
-    older.entries = {{u"same.txt", "abc"},     {u"skin\btn.bmp", bmp(4, 4, true, '\x20')},
-                     {u"skin\grow.txt", "a"},  {u"skin\Logo.png", "x"},
-                     {u"old\gone.txt", "bye"}, {u"keep\k.txt", "k"}};
+    older.entries = {{u"same.txt", "abc"},      {u"skin\\btn.bmp", bmp(4, 4, true, '\x20')},
+                     {u"skin\\grow.txt", "a"},  {u"skin\\Logo.png", "x"},
+                     {u"old\\gone.txt", "bye"}, {u"keep\\k.txt", "k"}};
     writeFile(dir / "older.rdb", older.bytes());
     RawArchive newer;
     newer.entries = {{u"same.txt", "abc"},
-                     {u"skin\btn.bmp", bmp(4, 4, true, '\x21')},  // same size, other bytes
-                     {u"skin\grow.txt", "ab"},
-                     {u"skin\logo.png", "x"},  // only its letter case changed
-                     {u"new\add.txt", "n"},
-                     {u"keep\k.txt", "k"}};
+                     {u"skin\\btn.bmp", bmp(4, 4, true, '\x21')},  // same size, other bytes
+                     {u"skin\\grow.txt", "ab"},
+                     {u"skin\\logo.png", "x"},  // only its letter case changed
+                     {u"new\\add.txt", "n"},
+                     {u"keep\\k.txt", "k"}};
     writeFile(dir / "newer.rdb", newer.bytes());
 
     BrowserWindow window;
@@ -206,10 +206,10 @@ bool showsGrey(const QImage& image, int from, int to, int grey) {
 TEST(BrowserComparison, AChangedPictureShowsOldBesideNewFromAnOlderArchiveOrFolder) {
     TempFolder dir;
     RawArchive newer;
-    newer.entries = {{u"skin\btn.bmp", bmp(24, 12, true, '\x30')}};
+    newer.entries = {{u"skin\\btn.bmp", bmp(24, 12, true, '\x30')}};
     writeFile(dir / "newer.rdb", newer.bytes());
     RawArchive older;
-    older.entries = {{u"skin\btn.bmp", bmp(12, 12, true, '\xc0')}};
+    older.entries = {{u"skin\\btn.bmp", bmp(12, 12, true, '\xc0')}};
     writeFile(dir / "older.rdb", older.bytes());
     std::filesystem::create_directories(dir / "older" / "skin");
     writeFile(dir / "older" / "skin" / "btn.bmp", bmp(12, 12, true, '\xc0'));

@@ -83,31 +83,29 @@ struct PreviewPane::Result {
 };
 
 void PreviewPane::Result::read(const Source& source) {
-    Result& result = *this;
-    const qint64 size = source.size;
     try {
         if (source.kind == FileKind::Picture) {
-            result.kind = Picture;
-            if (size > kMaxPictureBytes) {
-                result.picture.outcome = PictureOutcome::TooLarge;
+            kind = Picture;
+            if (source.size > kMaxPictureBytes) {
+                picture.outcome = PictureOutcome::TooLarge;
                 return;
             }
-            result.bytes = source.read(kMaxPictureBytes);
-            result.picture = decodePicture(result.bytes);
-            if (!result.picture.animated) {
-                result.bytes.clear();
+            bytes = source.read(kMaxPictureBytes);
+            picture = decodePicture(bytes);
+            if (!picture.animated) {
+                bytes.clear();
             }
         } else if (source.kind == FileKind::Text) {
-            result.kind = Text;
-            result.cut = size > kMaxTextBytes;
-            result.text = decodeText(source.read(kMaxTextBytes), &result.encoding);
+            kind = Text;
+            cut = source.size > kMaxTextBytes;
+            text = decodeText(source.read(kMaxTextBytes), &encoding);
         }
     } catch (const archive::ArchiveError& error) {
-        result.kind = Failed;
-        result.failure = describePackFailure(error);
+        kind = Failed;
+        failure = describePackFailure(error);
     } catch (const std::exception&) {
-        result.kind = Failed;
-        result.failure = QStringLiteral("内存不足");
+        kind = Failed;
+        failure = QStringLiteral("内存不足");
     }
 }
 
