@@ -11,6 +11,7 @@
 #include "archive/utf.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/edit_commands.h"
 #include "cli/entry_commands.h"
 #include "cli/failure.h"
 #include "cli/progress_line.h"
@@ -84,6 +85,7 @@ struct CommandLine {
     CLI::App* extract = nullptr;
     CLI::App* cat = nullptr;
     CLI::App* verify = nullptr;
+    EditCommands edit;
 
     CommandLine() {
         app.set_version_flag("--version", std::string(kProgramName) + " " + TESSAPAK_VERSION,
@@ -139,6 +141,8 @@ struct CommandLine {
         verify = app.add_subcommand(
             "verify", "Check the whole archive's structure and data, writing nothing");
         verify->add_option("ARCHIVE", args.first, "Archive to check")->required()->check(kNonEmpty);
+
+        edit.addTo(app);
     }
 };
 
@@ -174,6 +178,7 @@ int runCommand(const CommandLine& line) {
 
     // An interrupted pack leaves no hidden temporary file behind.
     archive::removeTemporaryFilesOnInterrupt();
+    int result = kExitSuccess;
     try {
         if (line.pack->parsed()) {
             runPack(archive::pathFromUtf8(line.args.first),
@@ -195,22 +200,24 @@ int runCommand(const CommandLine& line) {
             runCat(archive::pathFromUtf8(line.args.first), line.args.second, std::cout);
         } else if (line.verify->parsed()) {
             runVerify(archive::pathFromUtf8(line.args.first), options, std::cout);
+        } else if (const auto status = line.edit.run(options, std::cout)) {
+            result = *status;
         }
     } catch (const std::exception& error) {
         std::cout.flush();
         printFailure(describeFailure(error));
-        return kExitFailure;
+        return line.edit.failureStatus(kExitFailure);
     } catch (...) {
         printFailure("unexpected failure");
-        return kExitFailure;
+        return line.edit.failureStatus(kExitFailure);
     }
 
     // A full disk or a closed pipe behind standard output is a failure too.
     if (!std::cout.flush()) {
         printFailure("standard output: write failed");
-        return kExitFailure;
+        return line.edit.failureStatus(kExitFailure);
     }
-    return kExitSuccess;
+    return result;
 }
 
 }  // namespace

@@ -57,19 +57,6 @@ void appendEscaped(std::string& out, char32_t c) {
     archive::appendUtf8(out, c);
 }
 
-// A name as the command line gives it, in stored form.
-std::optional<std::u16string> storedFormOf(const std::string& name) {
-    std::optional<std::u16string> stored = archive::utf8ToUtf16(name);
-    if (stored) {
-        for (char16_t& c : *stored) {
-            if (c == u'/') {
-                c = u'\\';
-            }
-        }
-    }
-    return stored;
-}
-
 std::string shownArgument(const std::string& name) {
     archive::DisplayBuilder shown;
     shown.addUtf8(name);
@@ -81,6 +68,18 @@ std::string plural(std::int64_t count, const char* one, const char* many) {
 }
 
 }  // namespace
+
+std::optional<std::u16string> storedFormOf(const std::string& name) {
+    std::optional<std::u16string> stored = archive::utf8ToUtf16(name);
+    if (stored) {
+        for (char16_t& c : *stored) {
+            if (c == u'/') {
+                c = u'\\';
+            }
+        }
+    }
+    return stored;
+}
 
 std::string jsonStoredName(const std::u16string& storedName) {
     std::string out = "\"";

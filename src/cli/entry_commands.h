@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ void runExtract(const std::filesystem::path& archive, const std::filesystem::pat
 
 // The entry's bytes and nothing else.
 void runCat(const std::filesystem::path& archive, const std::string& name, std::ostream& out);
+
+// A name as the command line gives it, in stored form; nothing when it is
+// not UTF-8.
+std::optional<std::u16string> storedFormOf(const std::string& name);
 
 // A JSON string literal for a stored name: "/" between folders, UTF-8, and
 // JSON's escapes for quotes and control characters; a lone surrogate is kept

@@ -1,8 +1,11 @@
 #include "archive/pack.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
+#include <stdexcept>
 #include <string_view>
 
 #include "archive/archive_error.h"
@@ -12,6 +15,7 @@
 #include "archive/format/rdb_format.h"
 #include "archive/host/folder_chain.h"
 #include "archive/host/host_fs.h"
+#include "archive/pack/archive_writer.h"
 #include "archive/pack/read_pipeline.h"
 
 namespace tessapak::archive {
@@ -150,6 +154,30 @@ class ArchiveFile {
         advance(static_cast<std::int64_t>(size));
     }
 
+    // Copies bytes of another file in the kernel where the host can.
+    void copyFrom(const host::File& in, std::int64_t offset, std::int64_t size,
+                  const fs::path& inPath) {
+        flush();
+        bool readFailed = false;
+        std::error_code error;
+        // The buffer is empty after the flush and serves as scratch.
+        const std::int64_t copied =
+            host::copyRange(in, offset, temporary_.file(), size, buffer_.get(), readFailed, error);
+        if (copied < 0 && readFailed) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotRead, inPath,
+                     "cannot read the archive", error);
+        }
+        if (copied < 0) {
+            failWith(ErrorKind::FileSystem, ErrorCause::CannotWrite, output_,
+                     "cannot copy into the archive from " + displayPath(inPath), error);
+        }
+        if (copied < size) {
+            throw ArchiveError(ErrorKind::DamagedArchive, ErrorCause::ArchiveTruncated, inPath,
+                               "the archive became shorter while it was read");
+        }
+        advance(copied);
+    }
+
     void commit() {
         flush();
         if (const auto error = temporary_.file().flushToDisk()) {
@@ -198,7 +226,7 @@ namespace {
 
 // Checks everything before the first byte is written, so that a run that
 // cannot succeed leaves no file behind; returns the directory's size.
-std::int64_t checkList(const fs::path& root, const PackList& list, const fs::path& output) {
+std::int64_t checkList(const PackList& list, const fs::path& output, const EntryPlace& placeOf) {
     const std::size_t count = list.FileNames.size();
     if (list.FileSizes.size() != count) {
         throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
@@ -220,13 +248,12 @@ std::int64_t checkList(const fs::path& root, const PackList& list, const fs::pat
         }
         if (!unsafe.empty()) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
-                               pathForMessage(root, list.FileNames[i]),
+                               placeOf(i),
                                "the file name cannot be stored in an RDB archive: " + unsafe);
         }
         const std::int64_t size = list.FileSizes[i];
         if (size < 0 || size > kFormatLimit) {
-            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
-                               pathForMessage(root, list.FileNames[i]),
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, placeOf(i),
                                "the file is larger than an RDB archive can hold; " +
                                    std::string(kFormatLimitNote));
         }
@@ -331,41 +358,126 @@ class ListedFileOpener {
     const host::Folder* currentFolder_ = nullptr;
 };
 
-// The reader thread opens and reads the files while this thread writes.
-void streamFiles(ArchiveFile& archive, const fs::path& root, const PackList& list,
-                 const ProgressCallback& progress) {
-    ListedFileOpener opener(root, list);
+// Runs of entries copied out of an earlier archive go through the kernel;
+// the rest come from the reader thread, which reads ahead meanwhile.
+void streamEntries(ArchiveFile& archive, const PackList& list, const EntrySources& sources,
+                   const ProgressCallback& progress) {
+    const std::size_t count = list.FileNames.size();
+    const auto copied = [&](std::size_t i) {
+        return !sources.copiedAt.empty() && sources.copiedAt[i] >= 0;
+    };
+    // The place in the list of each file the reader reads; none when it reads all.
+    std::vector<std::size_t> readOrder;
+    std::vector<std::int64_t> readSizes;
+    if (sources.copiedAt.empty()) {
+        readSizes = list.FileSizes;
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!copied(i)) {
+                readOrder.push_back(i);
+                readSizes.push_back(list.FileSizes[i]);
+            }
+        }
+    }
+    const auto placeOf = [&](std::size_t k) { return readOrder.empty() ? k : readOrder[k]; };
     PipelineSource source;
-    source.open = [&](std::size_t i) { return opener.open(i); };
-    source.changed = [&](std::size_t i, bool grew) {
+    source.open = [&](std::size_t k) { return sources.files.open(placeOf(k)); };
+    source.changed = [&](std::size_t k, bool grew) { sources.files.changed(placeOf(k), grew); };
+    ReadPipeline pipeline(std::move(readSizes), std::move(source));
+
+    std::size_t reported = 0;
+    const auto reportThrough = [&](std::size_t end) {
+        for (; reported < end; ++reported) {
+            if (progress) {
+                progress(static_cast<std::int64_t>(reported) + 1, static_cast<std::int64_t>(count));
+            }
+        }
+    };
+    PipelineChunk chunk;
+    std::size_t chunkUsed = 0;
+    const auto takeFromReader = [&](std::int64_t bytes, std::size_t runEnd) {
+        while (bytes > 0) {
+            if (chunkUsed == chunk.size) {
+                if (!pipeline.next(chunk)) {
+                    throw std::logic_error("the reader ended before the listed bytes");
+                }
+                chunkUsed = 0;
+                if (chunk.endFile > chunk.firstFile) {
+                    reportThrough(std::min(runEnd, placeOf(chunk.endFile - 1) + 1));
+                }
+            }
+            const auto n = static_cast<std::size_t>(
+                std::min<std::int64_t>(bytes, static_cast<std::int64_t>(chunk.size - chunkUsed)));
+            archive.write(chunk.data + chunkUsed, n);
+            chunkUsed += n;
+            bytes -= static_cast<std::int64_t>(n);
+        }
+    };
+    for (std::size_t i = 0; i < count;) {
+        std::size_t end = i + 1;
+        std::int64_t bytes = list.FileSizes[i];
+        if (copied(i)) {
+            // Neighbours that lay side by side stay one copy.
+            const std::int64_t from = sources.copiedAt[i];
+            while (end < count && copied(end) && sources.copiedAt[end] == from + bytes) {
+                bytes += list.FileSizes[end++];
+            }
+            reportThrough(end);
+            archive.copyFrom(sources.from, from, bytes, sources.fromPath);
+        } else {
+            while (end < count && !copied(end)) {
+                bytes += list.FileSizes[end++];
+            }
+            reportThrough(i + 1);
+            takeFromReader(bytes, end);
+        }
+        i = end;
+    }
+    // Empty files at the end were still opened; a failure there counts too.
+    while (pipeline.next(chunk)) {
+        if (chunk.size > 0) {
+            throw std::logic_error("the reader delivered more than the listed bytes");
+        }
+    }
+    reportThrough(count);
+}
+
+}  // namespace
+
+void writeEntries(const PackList& list, const fs::path& output, EntrySources sources,
+                  const EntryPlace& placeOf, const ProgressCallback& progress) {
+    const std::int64_t dirSize = checkList(list, output, placeOf);
+    checkOutputPlace(output);
+    ArchiveFile archive(output);
+    writeHeaderAndDirectory(archive, list, dirSize);
+    streamEntries(archive, list, sources, progress);
+    sources.from.reset();
+    archive.commit();
+}
+
+void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
+                  const ProgressCallback& progress) {
+    refuseDeviceName(output);
+    // Made by the reader thread when it opens the first file, which is the
+    // only thread that opens files, so the folder last moved to is its own.
+    std::optional<ListedFileOpener> opener;
+    EntrySources sources;
+    sources.files.open = [&](std::size_t i) {
+        if (!opener) {
+            opener.emplace(root, list);
+        }
+        return opener->open(i);
+    };
+    sources.files.changed = [&](std::size_t i, bool grew) {
         throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged,
                            SourceName{root, list.FileNames[i]}.path(),
                            std::string("the file ") + (grew ? "grew" : "became shorter") +
                                " after the folder was listed (" + withThousands(list.FileSizes[i]) +
                                " bytes listed)");
     };
-    const auto count = static_cast<std::int64_t>(list.FileNames.size());
-    ReadPipeline pipeline(list.FileSizes, std::move(source));
-    PipelineChunk chunk;
-    while (pipeline.next(chunk)) {
-        for (std::size_t i = chunk.firstFile; progress && i < chunk.endFile; ++i) {
-            progress(static_cast<std::int64_t>(i) + 1, count);
-        }
-        archive.write(chunk.data, chunk.size);
-    }
-}
-
-}  // namespace
-
-void writeArchive(const fs::path& root, const PackList& list, const fs::path& output,
-                  const ProgressCallback& progress) {
-    refuseDeviceName(output);
-    const std::int64_t dirSize = checkList(root, list, output);
-    checkOutputPlace(output);
-    ArchiveFile archive(output);
-    writeHeaderAndDirectory(archive, list, dirSize);
-    streamFiles(archive, root, list, progress);
-    archive.commit();
+    writeEntries(
+        list, output, std::move(sources),
+        [&](std::size_t i) { return pathForMessage(root, list.FileNames[i]); }, progress);
 }
 
 void removeTemporaryFilesOnInterrupt() {
