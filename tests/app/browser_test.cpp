@@ -191,16 +191,16 @@ TEST(BrowserComparison, MarksWhatDiffersFromTheOlderArchiveAndEndsBackInThePlain
     EXPECT_EQ(column(files), QStringList{QStringLiteral("same.txt")});
 }
 
-// The grey of a picture's pixels somewhere in x from..to of an image.
-bool showsGrey(const QImage& image, int from, int to, int grey) {
+// Whether a picture of one grey and at least area pixels shows somewhere in
+// x from..to of an image (text's smoothed edges make only a few such pixels).
+bool showsGrey(const QImage& image, int from, int to, int grey, int area) {
+    int found = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = from; x < to; ++x) {
-            if (image.pixelColor(x, y) == QColor(grey, grey, grey)) {
-                return true;
-            }
+            found += image.pixelColor(x, y) == QColor(grey, grey, grey) ? 1 : 0;
         }
     }
-    return false;
+    return found >= area;
 }
 
 TEST(BrowserComparison, AChangedPictureShowsOldBesideNewFromAnOlderArchiveOrFolder) {
@@ -235,17 +235,19 @@ TEST(BrowserComparison, AChangedPictureShowsOldBesideNewFromAnOlderArchiveOrFold
         // As seen: the old picture on the left half, the new one on the right.
         const QImage seen = pane.grab().toImage();
         const int half = seen.width() / 2;
-        EXPECT_TRUE(showsGrey(seen, 0, half, 0xc0));
-        EXPECT_FALSE(showsGrey(seen, 0, half, 0x30));
-        EXPECT_TRUE(showsGrey(seen, half, seen.width(), 0x30));
-        EXPECT_FALSE(showsGrey(seen, half, seen.width(), 0xc0));
+        EXPECT_TRUE(showsGrey(seen, 0, half, 0xc0, 12 * 12));
+        EXPECT_FALSE(showsGrey(seen, 0, half, 0x30, 12 * 12));
+        EXPECT_TRUE(showsGrey(seen, half, seen.width(), 0x30, 24 * 12));
+        EXPECT_FALSE(showsGrey(seen, half, seen.width(), 0xc0, 12 * 12));
 
         // Ended, the same entry shows alone again.
         pane.setComparison(nullptr);
         pane.showEntry(0);
         ASSERT_TRUE(shown.wait(5000));
         EXPECT_TRUE(pane.beforePicture().isNull());
-        EXPECT_FALSE(showsGrey(pane.grab().toImage(), 0, 400, 0xc0));
+        const QImage alone = pane.grab().toImage();
+        EXPECT_FALSE(showsGrey(alone, 0, alone.width(), 0xc0, 12 * 12));
+        EXPECT_TRUE(showsGrey(alone, 0, alone.width(), 0x30, 24 * 12));
     }
 }
 

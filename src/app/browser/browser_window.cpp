@@ -107,6 +107,12 @@ BrowserWindow::BrowserWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 BrowserWindow::~BrowserWindow() {
+    // Deleted without being closed (a test, a parent going), a job's end
+    // must not be posted to a window that is gone.
+    if (jobThread_ != nullptr) {
+        *jobCancelled_ = true;
+        jobThread_->wait();
+    }
     // The models read through the cache, which stops its workers when deleted.
     sorted_->setSourceModel(nullptr);
     delete files_;
