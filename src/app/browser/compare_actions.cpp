@@ -124,7 +124,8 @@ void BrowserWindow::applyComparison(std::shared_ptr<const Comparison> comparison
         folders_->setComparison(comparison_);
         files_->setOnlyDifferences(differencesAction_->isChecked());
         files_->setComparison(comparison_);
-        preview_->setComparison(comparison_);
+        preview_->setComparison(comparison_);  // clears it
+        copyAction_->setEnabled(false);
         QHeaderView* header = detailView_->header();
         header->setSectionResizeMode(FileListModel::NameColumn, QHeaderView::Stretch);
         if (comparing) {

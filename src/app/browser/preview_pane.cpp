@@ -148,11 +148,13 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
         pairLabels_[side] = new QLabel(pair_);
         pairLabels_[side]->setAlignment(Qt::AlignCenter);
         caption->setBuddy(pairLabels_[side]);
-        pairLayout->addWidget(caption, 0, side);
-        pairLayout->addWidget(pairLabels_[side], 1, side);
+        // Captions right above the pictures, the pair in the middle.
+        pairLayout->addWidget(caption, 1, side, Qt::AlignBottom);
+        pairLayout->addWidget(pairLabels_[side], 2, side);
         pairLayout->setColumnStretch(side, 1);
     }
-    pairLayout->setRowStretch(1, 1);
+    pairLayout->setRowStretch(0, 1);
+    pairLayout->setRowStretch(3, 1);
     pages_->insertWidget(PicturePage, pictureArea_);
     pages_->insertWidget(TextPage, text_);
     pages_->insertWidget(MessagePage, message_);
