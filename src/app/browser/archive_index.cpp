@@ -5,12 +5,11 @@
 
 #include "app/host_paths.h"
 #include "archive/display_text.h"
+#include "archive/entry_reader.h"
 
 namespace tessapak::app::browser {
 
-namespace {
-
-QString shown(std::u16string_view storedPart) {
+QString shownPart(std::u16string_view storedPart) {
     // Printable ASCII and the CJK blocks are shown as they are; most names
     // hold nothing else, and opening 100,000 of them must stay quick.
     const bool plain =
@@ -25,7 +24,22 @@ QString shown(std::u16string_view storedPart) {
     return QString::fromStdString(archive::displayName(std::u16string(storedPart)));
 }
 
-}  // namespace
+QByteArray readEntryStart(const archive::ArchiveReader& reader, std::size_t entry, qint64 limit) {
+    const archive::EntryReader entries(reader);
+    QByteArray bytes(
+        static_cast<qsizetype>(std::min<qint64>(reader.entries()[entry].DataSize, limit)), '\0');
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const std::size_t got = entries.readPart(entry, done, bytes.data() + done,
+                                                 static_cast<std::size_t>(bytes.size() - done));
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<qsizetype>(got);
+    }
+    bytes.truncate(done);
+    return bytes;
+}
 
 std::shared_ptr<const ArchiveIndex> ArchiveIndex::open(const std::filesystem::path& path) {
     auto index = std::make_shared<ArchiveIndex>();
@@ -43,7 +57,8 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::open(const std::filesystem::pa
         }
         const std::size_t cut = key.rfind(u'\\');
         const int parent = cut == std::u16string_view::npos ? 0 : self(self, key.substr(0, cut));
-        const QString name = shown(cut == std::u16string_view::npos ? key : key.substr(cut + 1));
+        const QString name =
+            shownPart(cut == std::u16string_view::npos ? key : key.substr(cut + 1));
         const int number = static_cast<int>(folders.size());
         const QString& above = folders[static_cast<std::size_t>(parent)].path;
         folders.push_back({name,
@@ -65,7 +80,8 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::open(const std::filesystem::pa
         const std::size_t cut = name.rfind(u'\\');
         const int folder =
             cut == std::u16string_view::npos ? 0 : folderFor(folderFor, name.substr(0, cut));
-        const QString file = shown(cut == std::u16string_view::npos ? name : name.substr(cut + 1));
+        const QString file =
+            shownPart(cut == std::u16string_view::npos ? name : name.substr(cut + 1));
         const QString& above = folders[static_cast<std::size_t>(folder)].path;
         index->paths_.push_back(above.isEmpty() ? file : above + u'/' + file);
         index->names_.push_back(file);

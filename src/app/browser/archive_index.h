@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -9,6 +10,14 @@
 #include "archive/unpack.h"
 
 namespace tessapak::app::browser {
+
+// One folder's or file's name as the views show it: control characters,
+// bidi overrides and over-long names escaped.
+QString shownPart(std::u16string_view storedPart);
+
+// The first limit bytes of an entry (all of a smaller one). Throws
+// archive::ArchiveError.
+QByteArray readEntryStart(const archive::ArchiveReader& reader, std::size_t entry, qint64 limit);
 
 // An archive opened for looking inside: the engine's reader with its
 // directory read and checked, and a folder tree over its entries. Holds the

@@ -4,11 +4,13 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QString>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "app/browser/archive_index.h"
+#include "app/browser/comparison.h"
 
 namespace tessapak::app::browser {
 
@@ -39,19 +41,26 @@ class FolderTreeModel : public QAbstractItemModel {
     int folderAt(const QModelIndex& index) const;
     QModelIndex indexOf(int folder) const;
 
+    // Folders holding a difference show it after their name; null ends it.
+    void setComparison(std::shared_ptr<const Comparison> comparison);
+
   private:
     std::shared_ptr<const ArchiveIndex> index_;
+    std::shared_ptr<const Comparison> comparison_;
 };
 
 // The files of one folder (name, size, type); with a filter, every file
-// below that folder whose path inside it contains the filter text.
+// below that folder whose path inside it contains the filter text. While a
+// comparison is set, a fourth column marks each file, and the files only the
+// other version has are listed too, greyed, as rows without an entry.
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 
   public:
-    enum Column { NameColumn, SizeColumn, TypeColumn, ColumnCount };
-    static constexpr int EntryRole = Qt::UserRole + 1;  // the entry's number
+    enum Column { NameColumn, SizeColumn, TypeColumn, MarkColumn, ColumnCount };
+    static constexpr int EntryRole = Qt::UserRole + 1;  // the entry's number, -1 for none
     static constexpr int SortRole = Qt::UserRole + 2;
+    static constexpr int RemovedRole = Qt::UserRole + 3;  // in Comparison::removed(), or -1
 
     FileListModel(std::shared_ptr<const ArchiveIndex> index, ThumbnailCache* thumbnails,
                   QObject* parent = nullptr);
@@ -60,17 +69,27 @@ class FileListModel : public QAbstractTableModel {
     void setFilter(const QString& text);
     // Pictures' decorations are thumbnails while the thumbnail view shows.
     void setThumbnailsShown(bool shown);
+    void setComparison(std::shared_ptr<const Comparison> comparison);
+    // Only the marked files, while comparing.
+    void setOnlyDifferences(bool only);
 
     int folder() const { return folder_; }
-    int entryAt(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    int entryAt(int row) const { return std::max(rows_[static_cast<std::size_t>(row)], -1); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
     void rebuild();
+    void addRemovedRows(const QString& prefix);
+    bool listed(int entry) const;
+    // A shown path relative to the listed folder.
+    QString listedName(const QString& path) const;
+    QVariant entryData(int entry, int column, int role) const;
+    QVariant removedData(int removed, int column, int role) const;
     void thumbnailReady(int entry);
 
     std::shared_ptr<const ArchiveIndex> index_;
@@ -78,7 +97,9 @@ class FileListModel : public QAbstractTableModel {
     int folder_ = 0;
     QString filter_;
     bool thumbnailsShown_ = false;
-    std::vector<int> rows_;
+    std::shared_ptr<const Comparison> comparison_;
+    bool onlyDifferences_ = false;
+    std::vector<int> rows_;  // entries, and -1 - n for the removed file n
     QHash<int, int> rowOf_;
 };
 

@@ -96,11 +96,6 @@ qint64 filesBelow(const fs::path& folder) {
 
 }  // namespace
 
-struct BrowserWindow::Job {
-    std::function<void(qint64 done, qint64 total)> progress;
-    std::atomic<bool>* cancelled = nullptr;
-};
-
 BrowserWindow::BrowserWindow(QWidget* parent) : QMainWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
@@ -112,6 +107,12 @@ BrowserWindow::BrowserWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 BrowserWindow::~BrowserWindow() {
+    // Deleted without being closed (a test, a parent going), a job's end
+    // must not be posted to a window that is gone.
+    if (jobThread_ != nullptr) {
+        *jobCancelled_ = true;
+        jobThread_->wait();
+    }
     // The models read through the cache, which stops its workers when deleted.
     sorted_->setSourceModel(nullptr);
     delete files_;
@@ -187,8 +188,13 @@ void BrowserWindow::createViews() {
     connect(detailView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 copyAction_->setEnabled(false);
-                preview_->showEntry(
-                    current.isValid() ? current.data(FileListModel::EntryRole).toInt() : -1);
+                const int entry =
+                    current.isValid() ? current.data(FileListModel::EntryRole).toInt() : -1;
+                if (entry < 0 && current.isValid()) {
+                    preview_->showRemoved(current.data(FileListModel::RemovedRole).toInt());
+                } else {
+                    preview_->showEntry(entry);
+                }
             });
 }
 
@@ -218,6 +224,7 @@ void BrowserWindow::createActions() {
     thumbnailAction_->setCheckable(true);
     thumbnailAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(thumbnailAction_, &QAction::toggled, this, &BrowserWindow::showThumbnails);
+    createCompareActions(bar);
     bar->addSeparator();
     filter_ = new QLineEdit(bar);
     filter_->setPlaceholderText(QStringLiteral("筛选文件名"));
@@ -263,13 +270,14 @@ void BrowserWindow::openArchive(const QString& given) {
     folders_ = nullptr;
     thumbnails_ = nullptr;
     index_ = index;
+    comparison_.reset();  // of the archive that was open
     preview_->setArchive(index_);
     for (QAction* action : {extractAction_, unpackAction_, verifyAction_}) {
         action->setEnabled(index_ != nullptr);
     }
     if (!index_) {
         pages_->setCurrentWidget(message_);
-        updateStatus();
+        applyComparison(nullptr);
         return;
     }
     thumbnails_ = new ThumbnailCache(index_, this);
@@ -286,7 +294,7 @@ void BrowserWindow::openArchive(const QString& given) {
     detailView_->header()->setSectionResizeMode(FileListModel::NameColumn, QHeaderView::Stretch);
     detailView_->header()->setStretchLastSection(false);
     pages_->setCurrentIndex(1);
-    updateStatus();
+    applyComparison(nullptr);
 }
 
 void BrowserWindow::showThumbnails(bool shown) {
@@ -340,7 +348,11 @@ void BrowserWindow::updateStatus() {
         text +=
             QStringLiteral("　｜　已选 ") + countText(static_cast<qint64>(chosen.size()), bytes);
     }
-    status_->setText(text);
+    status_->setText(text + comparisonStatus());
+}
+
+QString BrowserWindow::statusText() const {
+    return status_->text();
 }
 
 std::vector<int> BrowserWindow::selectedEntries() const {
@@ -349,7 +361,9 @@ std::vector<int> BrowserWindow::selectedEntries() const {
         return entries;
     }
     for (const QModelIndex& row : detailView_->selectionModel()->selectedRows()) {
-        entries.push_back(row.data(FileListModel::EntryRole).toInt());
+        if (const int entry = row.data(FileListModel::EntryRole).toInt(); entry >= 0) {
+            entries.push_back(entry);  // not a file only the older version has
+        }
     }
     std::sort(entries.begin(), entries.end());
     return entries;
@@ -368,7 +382,7 @@ std::vector<std::u16string> BrowserWindow::selectedNames() const {
 }
 
 void BrowserWindow::extractSelected() {
-    if (!index_) {
+    if (!index_ || onlyRemovedFilesSelected()) {
         return;
     }
     const QString folder = QFileDialog::getExistingDirectory(
@@ -595,7 +609,7 @@ void BrowserWindow::runJob(const QString& title, std::function<QString(Job&)> wo
                 }
                 jobThread_ = nullptr;
                 statusBar()->showMessage(summary, 10000);
-                if (!closing_) {
+                if (!closing_ && !summary.isEmpty()) {
                     QMessageBox::information(this, title, summary);
                 }
             },

@@ -10,6 +10,7 @@
 class QAction;
 class QLabel;
 class QThread;
+class QToolBar;
 class QLineEdit;
 class QListView;
 class QSortFilterProxyModel;
@@ -19,6 +20,7 @@ class QTreeView;
 namespace tessapak::app::browser {
 
 class ArchiveIndex;
+class Comparison;
 class FileListModel;
 class FolderTreeModel;
 class PreviewPane;
@@ -43,7 +45,19 @@ class BrowserWindow : public QMainWindow {
     ThumbnailCache* thumbnails() const { return thumbnails_; }
     PreviewPane* preview() const { return preview_; }
     QListView* thumbnailView() const { return iconView_; }
+    QTreeView* fileView() const { return detailView_; }
+    QString statusText() const;
     void showThumbnails(bool shown);
+
+    // Compares the open archive, as the newer version, with an older one
+    // (an archive or a folder) on a worker; the views then mark what differs.
+    void compareWith(const QString& olderPath);
+    void endComparison();
+    std::shared_ptr<const Comparison> comparison() const { return comparison_; }
+
+  signals:
+    // A comparison was shown or ended.
+    void comparisonChanged();
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -51,9 +65,20 @@ class BrowserWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    struct Job;
+    struct Job {
+        std::function<void(qint64 done, qint64 total)> progress;
+        std::atomic<bool>* cancelled = nullptr;
+    };
 
     void createActions();
+    // The comparison's part of the window, in compare_actions.cpp.
+    void createCompareActions(QToolBar* bar);
+    void chooseOlderVersion(bool folder);
+    void applyComparison(std::shared_ptr<const Comparison> comparison);
+    QString comparisonStatus() const;
+    // Says so when the selection holds only files the open archive lacks.
+    bool onlyRemovedFilesSelected();
+
     void createViews();
     void folderChosen();
     void selectionChanged();
@@ -73,7 +98,7 @@ class BrowserWindow : public QMainWindow {
     void dragOut();
 
     // Runs work on a worker thread behind a progress dialog that can cancel
-    // it; the text it returns is shown when it ends.
+    // it; the text it returns, if any, is shown when it ends.
     void runJob(const QString& title, std::function<QString(Job&)> work);
 
     std::shared_ptr<const ArchiveIndex> index_;
@@ -97,6 +122,10 @@ class BrowserWindow : public QMainWindow {
     QAction* verifyAction_ = nullptr;
     QAction* copyAction_ = nullptr;
     QAction* thumbnailAction_ = nullptr;
+    QAction* compareAction_ = nullptr;
+    QAction* differencesAction_ = nullptr;
+    QAction* endCompareAction_ = nullptr;
+    std::shared_ptr<const Comparison> comparison_;
 
     std::shared_ptr<std::atomic<bool>> jobCancelled_;
     QThread* jobThread_ = nullptr;
