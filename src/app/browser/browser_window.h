@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -18,6 +19,7 @@ class QTreeView;
 
 namespace tessapak::app::browser {
 
+class ArchiveEditor;
 class ArchiveIndex;
 class FileListModel;
 class FolderTreeModel;
@@ -26,7 +28,8 @@ class ThumbnailCache;
 
 // A window that shows what an archive holds without unpacking it: its
 // folders, the chosen folder's files as a list or as thumbnails, a preview,
-// and the ways to get files out (extract, unpack all, drag out, copy).
+// and the ways to get files out (extract, unpack all, drag out, copy) and to
+// change it (edit an entry elsewhere, drop files in, delete).
 class BrowserWindow : public QMainWindow {
     Q_OBJECT
 
@@ -43,18 +46,47 @@ class BrowserWindow : public QMainWindow {
     ThumbnailCache* thumbnails() const { return thumbnails_; }
     PreviewPane* preview() const { return preview_; }
     QListView* thumbnailView() const { return iconView_; }
+    QTreeView* fileListView() const { return detailView_; }
+    QTreeView* folderView() const { return folderView_; }
+    ArchiveEditor* editor() const { return editor_; }
     void showThumbnails(bool shown);
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     struct Job;
+    // Where a person was in the archive, by stored names, to find again
+    // after it is read anew.
+    struct Place {
+        std::u16string folder;
+        std::vector<std::u16string> chosen;
+        std::u16string current;
+    };
+    // What a drop at a point lands on: a file entry, or a folder to add to.
+    struct DropTarget {
+        int entry = -1;
+        int folder = -1;
+        bool emptyList = false;  // the file list, away from its files
+    };
 
     void createActions();
+    void createEditActions();
     void createViews();
+    void createFileViews(QWidget* parent);
+    void connectViews();
+    void createEditor();
+    void dropModels();
+    void releaseArchive();
+    void reloadArchive();
+    Place currentPlace() const;
+    void restorePlace(const Place& place);
+    DropTarget dropTargetAt(const QPoint& point) const;
+    void updateEditActions();
+    void editCurrent();
     void folderChosen();
     void selectionChanged();
     void updateStatus();
@@ -74,9 +106,14 @@ class BrowserWindow : public QMainWindow {
 
     // Runs work on a worker thread behind a progress dialog that can cancel
     // it; the text it returns is shown when it ends.
-    void runJob(const QString& title, std::function<QString(Job&)> work);
+    // With done, done gets that text instead.
+    void runJob(const QString& title, std::function<QString(Job&)> work,
+                std::function<void(const QString&)> done = {});
 
     std::shared_ptr<const ArchiveIndex> index_;
+    QString archivePath_;
+    Place releasedAt_;
+    ArchiveEditor* editor_ = nullptr;
     FolderTreeModel* folders_ = nullptr;
     FileListModel* files_ = nullptr;
     QSortFilterProxyModel* sorted_ = nullptr;
@@ -97,6 +134,8 @@ class BrowserWindow : public QMainWindow {
     QAction* verifyAction_ = nullptr;
     QAction* copyAction_ = nullptr;
     QAction* thumbnailAction_ = nullptr;
+    QAction* editAction_ = nullptr;
+    QAction* deleteAction_ = nullptr;
 
     std::shared_ptr<std::atomic<bool>> jobCancelled_;
     QThread* jobThread_ = nullptr;
