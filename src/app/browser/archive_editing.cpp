@@ -254,11 +254,14 @@ void ArchiveEditor::rewatch() {
 }
 
 void ArchiveEditor::resume() {
-    settle_->start();
+    if (waiting_) {
+        settle_->start();
+    }
 }
 
 void ArchiveEditor::checkEdits() {
-    if (asking_ || writing_ || host_.busy()) {
+    waiting_ = asking_ || writing_ || host_.busy();
+    if (waiting_) {
         return;  // resume() looks again
     }
     for (std::size_t i = 0; i < edits_.size(); ++i) {

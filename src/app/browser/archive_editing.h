@@ -140,6 +140,7 @@ class ArchiveEditor : public QObject {
     QTimer* settle_;
     bool asking_ = false;
     bool writing_ = false;
+    bool waiting_ = false;  // a save came while busy
 };
 
 }  // namespace tessapak::app::browser
