@@ -30,6 +30,7 @@
 #include <QUrl>
 #include <chrono>
 
+#include "app/browser/archive_editing.h"
 #include "app/browser/archive_model.h"
 #include "app/browser/preview_pane.h"
 #include "app/browser/thumbnail_cache.h"
@@ -103,6 +104,7 @@ BrowserWindow::BrowserWindow(QWidget* parent) : QMainWindow(parent) {
     resize(1000, 640);
     createViews();
     createActions();
+    createEditor();
     updateStatus();
 }
 
@@ -130,8 +132,30 @@ void BrowserWindow::createViews() {
     folderView_ = new QTreeView(splitter);
     folderView_->setAccessibleName(QStringLiteral("文件夹"));
     folderView_->setHeaderHidden(true);
+    createFileViews(splitter);
+    preview_ = new PreviewPane(splitter);
+    preview_->setAccessibleName(QStringLiteral("预览"));
+    splitter->addWidget(folderView_);
+    splitter->addWidget(fileViews_);
+    splitter->addWidget(preview_);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(2, 2);
+    splitter->setSizes({200, 480, 320});
 
-    fileViews_ = new QStackedWidget(splitter);
+    pages_->addWidget(message_);
+    pages_->addWidget(splitter);
+    setCentralWidget(pages_);
+
+    status_ = new QLabel(this);
+    statusBar()->addWidget(status_, 1);
+    connectViews();
+}
+
+// The chosen folder's files as a list and as thumbnails, sharing one
+// selection.
+void BrowserWindow::createFileViews(QWidget* parent) {
+    fileViews_ = new QStackedWidget(parent);
     sorted_ = new QSortFilterProxyModel(this);
     sorted_->setSortRole(FileListModel::SortRole);
     auto* details = new DragOutView<QTreeView>(fileViews_);
@@ -162,27 +186,11 @@ void BrowserWindow::createViews() {
     iconView_->setSelectionModel(detailView_->selectionModel());
     fileViews_->addWidget(detailView_);
     fileViews_->addWidget(iconView_);
+}
 
-    preview_ = new PreviewPane(splitter);
-    preview_->setAccessibleName(QStringLiteral("预览"));
-    splitter->addWidget(folderView_);
-    splitter->addWidget(fileViews_);
-    splitter->addWidget(preview_);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 3);
-    splitter->setStretchFactor(2, 2);
-    splitter->setSizes({200, 480, 320});
-
-    pages_->addWidget(message_);
-    pages_->addWidget(splitter);
-    setCentralWidget(pages_);
-
+void BrowserWindow::connectViews() {
     connect(preview_, &PreviewPane::shown, this,
             [this] { copyAction_->setEnabled(!preview_->picture().isNull()); });
-
-    status_ = new QLabel(this);
-    statusBar()->addWidget(status_, 1);
-
     connect(detailView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &BrowserWindow::selectionChanged);
     connect(detailView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -195,6 +203,7 @@ void BrowserWindow::createViews() {
                 } else {
                     preview_->showEntry(entry);
                 }
+                updateEditActions();
             });
 }
 
@@ -238,13 +247,74 @@ void BrowserWindow::createActions() {
     addAction(find);
     connect(filter_, &QLineEdit::textChanged, this, &BrowserWindow::filterChanged);
 
+    createEditActions();
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(detailView_),
                                     static_cast<QAbstractItemView*>(iconView_)}) {
         view->setContextMenuPolicy(Qt::ActionsContextMenu);
-        view->addActions({extractAction_, copyAction_});
+        view->addActions({extractAction_, copyAction_, separator, editAction_, deleteAction_});
     }
-    for (QAction* action : {extractAction_, unpackAction_, verifyAction_, copyAction_}) {
+    folderView_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    folderView_->addAction(deleteAction_);
+    for (QAction* action :
+         {extractAction_, unpackAction_, verifyAction_, copyAction_, editAction_, deleteAction_}) {
         action->setEnabled(false);
+    }
+}
+
+// Only in the views: Delete in the filter box must stay the filter box's.
+void BrowserWindow::createEditActions() {
+    editAction_ = new QAction(QStringLiteral("用默认程序编辑"), this);
+    editAction_->setToolTip(QStringLiteral("用系统为这类文件设定的程序打开，保存后可以更新皮肤包"));
+    connect(editAction_, &QAction::triggered, this, &BrowserWindow::editCurrent);
+    deleteAction_ = new QAction(QStringLiteral("删除"), this);
+    deleteAction_->setShortcut(QKeySequence::Delete);
+    deleteAction_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(deleteAction_, &QAction::triggered, this,
+            [this] { editor_->removeEntries(selectedNames()); });
+}
+
+void BrowserWindow::createEditor() {
+    EditingHost host;
+    host.index = [this] { return index_; };
+    host.release = [this] { releaseArchive(); };
+    host.reload = [this] { reloadArchive(); };
+    host.status = [this](const QString& text) { statusBar()->showMessage(text, 10000); };
+    host.busy = [this] { return jobThread_ != nullptr; };
+    host.run = [this](const QString& title, EditingHost::Work work,
+                      std::function<void(const QString&)> done) {
+        runJob(
+            title,
+            [work = std::move(work)](Job& job) {
+                try {
+                    return work([&job](qint64 done, qint64 total) {
+                        job.progress(done, total);
+                        if (job.cancelled->load()) {
+                            throw JobCancelled{};
+                        }
+                    });
+                } catch (const JobCancelled&) {
+                    return QStringLiteral("已取消，皮肤包没有改动。");
+                }
+            },
+            std::move(done));
+    };
+    editor_ = new ArchiveEditor(std::move(host), this);
+}
+
+void BrowserWindow::updateEditActions() {
+    const QModelIndex current = detailView_->currentIndex();
+    // Not a file only the older version of a comparison has.
+    editAction_->setEnabled(index_ && current.isValid() &&
+                            current.data(FileListModel::EntryRole).toInt() >= 0);
+    deleteAction_->setEnabled(index_ && !selectedNames().empty());
+}
+
+void BrowserWindow::editCurrent() {
+    const QModelIndex current = detailView_->currentIndex();
+    if (index_ && current.isValid()) {
+        editor_->editExternally(current.data(FileListModel::EntryRole).toInt());
     }
 }
 
@@ -252,6 +322,8 @@ void BrowserWindow::openArchive(const QString& given) {
     // Absolute, so that messages name the same place whatever the working folder.
     const QString path = given.isEmpty() ? given : QFileInfo(given).absoluteFilePath();
     setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - 查看内容"));
+    archivePath_ = path;
+    editor_->archiveOpened(toHostPath(path));
     std::shared_ptr<const ArchiveIndex> index;
     try {
         index = ArchiveIndex::open(toHostPath(path));
@@ -260,15 +332,7 @@ void BrowserWindow::openArchive(const QString& given) {
     } catch (const std::bad_alloc&) {
         message_->setText(QStringLiteral("无法打开这个文件：内存不足。"));
     }
-    // The old models go first: their thumbnail workers stop with them.
-    sorted_->setSourceModel(nullptr);
-    folderView_->setModel(nullptr);
-    delete files_;
-    delete folders_;
-    delete thumbnails_;
-    files_ = nullptr;
-    folders_ = nullptr;
-    thumbnails_ = nullptr;
+    dropModels();
     index_ = index;
     comparison_.reset();  // of the archive that was open
     preview_->setArchive(index_);
@@ -278,6 +342,7 @@ void BrowserWindow::openArchive(const QString& given) {
     if (!index_) {
         pages_->setCurrentWidget(message_);
         applyComparison(nullptr);
+        updateEditActions();
         return;
     }
     thumbnails_ = new ThumbnailCache(index_, this);
@@ -295,6 +360,89 @@ void BrowserWindow::openArchive(const QString& given) {
     detailView_->header()->setStretchLastSection(false);
     pages_->setCurrentIndex(1);
     applyComparison(nullptr);
+    updateEditActions();
+}
+
+void BrowserWindow::dropModels() {
+    // The old models go first: their thumbnail workers stop with them.
+    sorted_->setSourceModel(nullptr);
+    folderView_->setModel(nullptr);
+    delete files_;
+    delete folders_;
+    delete thumbnails_;
+    files_ = nullptr;
+    folders_ = nullptr;
+    thumbnails_ = nullptr;
+}
+
+void BrowserWindow::releaseArchive() {
+    releasedAt_ = currentPlace();
+    dropModels();
+    index_ = nullptr;
+    preview_->setArchive(nullptr);
+    for (QAction* action : {extractAction_, unpackAction_, verifyAction_, copyAction_}) {
+        action->setEnabled(false);
+    }
+    updateEditActions();
+    message_->setText(QStringLiteral("正在更新皮肤包…"));
+    pages_->setCurrentWidget(message_);
+}
+
+void BrowserWindow::reloadArchive() {
+    const Place place = index_ ? currentPlace() : releasedAt_;
+    openArchive(archivePath_);
+    restorePlace(place);
+}
+
+BrowserWindow::Place BrowserWindow::currentPlace() const {
+    Place place;
+    if (!index_ || files_ == nullptr) {
+        return place;
+    }
+    const auto& entries = index_->reader().entries();
+    place.folder = index_->folders()[static_cast<std::size_t>(files_->folder())].stored;
+    for (const int entry : selectedEntries()) {
+        place.chosen.push_back(entries[static_cast<std::size_t>(entry)].Name);
+    }
+    const QModelIndex current = detailView_->currentIndex();
+    if (current.isValid() && current.data(FileListModel::EntryRole).toInt() >= 0) {
+        place.current =
+            entries[static_cast<std::size_t>(current.data(FileListModel::EntryRole).toInt())].Name;
+    }
+    return place;
+}
+
+void BrowserWindow::restorePlace(const Place& place) {
+    if (!index_ || files_ == nullptr) {
+        return;
+    }
+    const auto& folders = index_->folders();
+    for (std::size_t folder = 0; folder < folders.size(); ++folder) {
+        if (folders[folder].stored == place.folder) {
+            const QModelIndex shown = folders_->indexOf(static_cast<int>(folder));
+            folderView_->scrollTo(shown);  // opens the folders above it
+            folderView_->setCurrentIndex(shown);
+            break;
+        }
+    }
+    const auto& entries = index_->reader().entries();
+    QItemSelection chosen;
+    QModelIndex current;
+    for (int row = 0; row < files_->rowCount(); ++row) {
+        const std::u16string& name = entries[static_cast<std::size_t>(files_->entryAt(row))].Name;
+        const QModelIndex shown = sorted_->mapFromSource(files_->index(row, 0));
+        if (std::find(place.chosen.begin(), place.chosen.end(), name) != place.chosen.end()) {
+            chosen.select(shown, shown);
+        }
+        if (name == place.current) {
+            current = shown;
+        }
+    }
+    auto* selection = detailView_->selectionModel();
+    if (current.isValid()) {
+        selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    }
+    selection->select(chosen, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void BrowserWindow::showThumbnails(bool shown) {
@@ -315,6 +463,7 @@ void BrowserWindow::folderChosen() {
     files_->setFolder(folders_->folderAt(folderView_->currentIndex()));
     preview_->showEntry(-1);
     updateStatus();
+    updateEditActions();
 }
 
 void BrowserWindow::filterChanged(const QString& text) {
@@ -328,6 +477,7 @@ void BrowserWindow::filterChanged(const QString& text) {
 
 void BrowserWindow::selectionChanged() {
     updateStatus();
+    updateEditActions();
 }
 
 void BrowserWindow::updateStatus() {
@@ -566,7 +716,8 @@ void BrowserWindow::dragOut() {
     drag->exec(Qt::CopyAction);
 }
 
-void BrowserWindow::runJob(const QString& title, std::function<QString(Job&)> work) {
+void BrowserWindow::runJob(const QString& title, std::function<QString(Job&)> work,
+                           std::function<void(const QString&)> done) {
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     jobCancelled_ = cancelled;
     auto* dialog =
@@ -578,60 +729,135 @@ void BrowserWindow::runJob(const QString& title, std::function<QString(Job&)> wo
     dialog->setAutoReset(false);
     connect(dialog, &QProgressDialog::canceled, this, [cancelled] { *cancelled = true; });
     const QPointer<QProgressDialog> shown(dialog);
-    jobThread_ = QThread::create([this, shown, cancelled, title, work = std::move(work)] {
-        Job job;
-        job.cancelled = cancelled.get();
-        auto last = std::chrono::steady_clock::time_point{};
-        job.progress = [shown, &last](qint64 done, qint64 total) {
-            const auto now = std::chrono::steady_clock::now();
-            if (done < total && now - last < std::chrono::milliseconds(50)) {
-                return;  // the dialog need not hear of every small file
-            }
-            last = now;
+    jobThread_ = QThread::create(
+        [this, shown, cancelled, title, work = std::move(work), done = std::move(done)] {
+            Job job;
+            job.cancelled = cancelled.get();
+            auto last = std::chrono::steady_clock::time_point{};
+            job.progress = [shown, &last](qint64 done, qint64 total) {
+                const auto now = std::chrono::steady_clock::now();
+                if (done < total && now - last < std::chrono::milliseconds(50)) {
+                    return;  // the dialog need not hear of every small file
+                }
+                last = now;
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [shown, done, total] {
+                        if (shown) {
+                            shown->setMaximum(static_cast<int>(total));
+                            shown->setValue(static_cast<int>(done));
+                            shown->setLabelText(
+                                QStringLiteral("已完成 %1 / %2 个文件").arg(done).arg(total));
+                        }
+                    },
+                    Qt::QueuedConnection);
+            };
+            const QString summary = work(job);
             QMetaObject::invokeMethod(
-                qApp,
-                [shown, done, total] {
+                this,
+                [this, shown, title, summary, done] {
                     if (shown) {
-                        shown->setMaximum(static_cast<int>(total));
-                        shown->setValue(static_cast<int>(done));
-                        shown->setLabelText(
-                            QStringLiteral("已完成 %1 / %2 个文件").arg(done).arg(total));
+                        shown->deleteLater();
                     }
+                    jobThread_ = nullptr;
+                    if (done) {
+                        if (!closing_) {
+                            done(summary);
+                        }
+                        return;
+                    }
+                    statusBar()->showMessage(summary, 10000);
+                    if (!closing_ && !summary.isEmpty()) {
+                        QMessageBox::information(this, title, summary);
+                    }
+                    editor_->resume();  // saves noticed during the job
                 },
                 Qt::QueuedConnection);
-        };
-        const QString summary = work(job);
-        QMetaObject::invokeMethod(
-            this,
-            [this, shown, title, summary] {
-                if (shown) {
-                    shown->deleteLater();
-                }
-                jobThread_ = nullptr;
-                statusBar()->showMessage(summary, 10000);
-                if (!closing_ && !summary.isEmpty()) {
-                    QMessageBox::information(this, title, summary);
-                }
-            },
-            Qt::QueuedConnection);
-    });
+        });
     connect(jobThread_, &QThread::finished, jobThread_, &QObject::deleteLater);
     jobThread_->start();
 }
 
+namespace {
+
+QStringList localFiles(const QMimeData* data) {
+    QStringList files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
+bool isOneArchive(const QStringList& files) {
+    return files.size() == 1 && hasRdbExtension(files.front());
+}
+
+}  // namespace
+
+BrowserWindow::DropTarget BrowserWindow::dropTargetAt(const QPoint& point) const {
+    if (!index_ || files_ == nullptr) {
+        return {};
+    }
+    QWidget* tree = folderView_->viewport();
+    if (tree->isVisible() && tree->rect().contains(tree->mapFrom(this, point))) {
+        const QModelIndex folder = folderView_->indexAt(tree->mapFrom(this, point));
+        return folder.isValid() ? DropTarget{-1, folders_->folderAt(folder), false} : DropTarget{};
+    }
+    const auto* view = static_cast<const QAbstractItemView*>(fileViews_->currentWidget());
+    QWidget* list = view->viewport();
+    if (list->isVisible() && list->rect().contains(list->mapFrom(this, point))) {
+        const QModelIndex file = view->indexAt(list->mapFrom(this, point));
+        // A file only the older version of a comparison has is no entry to replace.
+        if (file.isValid() && file.data(FileListModel::EntryRole).toInt() >= 0) {
+            return {file.data(FileListModel::EntryRole).toInt(), -1, false};
+        }
+        return {-1, files_->folder(), true};
+    }
+    return {};
+}
+
 void BrowserWindow::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.front().isLocalFile() &&
-        hasRdbExtension(urls.front().toLocalFile())) {
+    // What is dragged out of this window's own lists stays out of it.
+    const auto* from = qobject_cast<const QWidget*>(event->source());
+    if (from != nullptr && (from == this || isAncestorOf(from))) {
+        return;
+    }
+    const QStringList files = localFiles(event->mimeData());
+    if (isOneArchive(files) || (index_ && !files.isEmpty())) {
         event->acceptProposedAction();
     }
 }
 
-void BrowserWindow::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.front().isLocalFile()) {
+// Onto a file entry replaces it, onto a folder (or the list of its files)
+// adds there; one archive dropped anywhere else opens, as it always did.
+void BrowserWindow::dragMoveEvent(QDragMoveEvent* event) {
+    const QStringList files = localFiles(event->mimeData());
+    const DropTarget target = dropTargetAt(event->position().toPoint());
+    if (isOneArchive(files) || target.entry >= 0 || target.folder >= 0) {
         event->acceptProposedAction();
-        openArchive(urls.front().toLocalFile());
+    } else {
+        event->ignore();
+    }
+}
+
+void BrowserWindow::dropEvent(QDropEvent* event) {
+    const QStringList files = localFiles(event->mimeData());
+    if (files.isEmpty()) {
+        return;
+    }
+    const DropTarget target = dropTargetAt(event->position().toPoint());
+    event->acceptProposedAction();
+    if (target.entry >= 0 && files.size() == 1 && QFileInfo(files.front()).isFile()) {
+        editor_->replaceEntry(target.entry, files.front());
+    } else if (target.entry >= 0) {
+        editor_->addFiles(files_->folder(), files);
+    } else if (target.folder >= 0 && !(target.emptyList && isOneArchive(files))) {
+        editor_->addFiles(target.folder, files);
+    } else if (files.size() == 1) {
+        openArchive(files.front());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -19,6 +20,7 @@ class QTreeView;
 
 namespace tessapak::app::browser {
 
+class ArchiveEditor;
 class ArchiveIndex;
 class Comparison;
 class FileListModel;
@@ -28,7 +30,8 @@ class ThumbnailCache;
 
 // A window that shows what an archive holds without unpacking it: its
 // folders, the chosen folder's files as a list or as thumbnails, a preview,
-// and the ways to get files out (extract, unpack all, drag out, copy).
+// and the ways to get files out (extract, unpack all, drag out, copy) and to
+// change it (edit an entry elsewhere, drop files in, delete).
 class BrowserWindow : public QMainWindow {
     Q_OBJECT
 
@@ -47,6 +50,8 @@ class BrowserWindow : public QMainWindow {
     QListView* thumbnailView() const { return iconView_; }
     QTreeView* fileView() const { return detailView_; }
     QString statusText() const;
+    QTreeView* folderView() const { return folderView_; }
+    ArchiveEditor* editor() const { return editor_; }
     void showThumbnails(bool shown);
 
     // Compares the open archive, as the newer version, with an older one
@@ -61,6 +66,7 @@ class BrowserWindow : public QMainWindow {
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -70,7 +76,22 @@ class BrowserWindow : public QMainWindow {
         std::atomic<bool>* cancelled = nullptr;
     };
 
+    // Where a person was in the archive, by stored names, to find again
+    // after it is read anew.
+    struct Place {
+        std::u16string folder;
+        std::vector<std::u16string> chosen;
+        std::u16string current;
+    };
+    // What a drop at a point lands on: a file entry, or a folder to add to.
+    struct DropTarget {
+        int entry = -1;
+        int folder = -1;
+        bool emptyList = false;  // the file list, away from its files
+    };
+
     void createActions();
+    void createEditActions();
     // The comparison's part of the window, in compare_actions.cpp.
     void createCompareActions(QToolBar* bar);
     void chooseOlderVersion(bool folder);
@@ -80,6 +101,17 @@ class BrowserWindow : public QMainWindow {
     bool onlyRemovedFilesSelected();
 
     void createViews();
+    void createFileViews(QWidget* parent);
+    void connectViews();
+    void createEditor();
+    void dropModels();
+    void releaseArchive();
+    void reloadArchive();
+    Place currentPlace() const;
+    void restorePlace(const Place& place);
+    DropTarget dropTargetAt(const QPoint& point) const;
+    void updateEditActions();
+    void editCurrent();
     void folderChosen();
     void selectionChanged();
     void updateStatus();
@@ -99,9 +131,14 @@ class BrowserWindow : public QMainWindow {
 
     // Runs work on a worker thread behind a progress dialog that can cancel
     // it; the text it returns, if any, is shown when it ends.
-    void runJob(const QString& title, std::function<QString(Job&)> work);
+    // With done, done gets that text instead.
+    void runJob(const QString& title, std::function<QString(Job&)> work,
+                std::function<void(const QString&)> done = {});
 
     std::shared_ptr<const ArchiveIndex> index_;
+    QString archivePath_;
+    Place releasedAt_;
+    ArchiveEditor* editor_ = nullptr;
     FolderTreeModel* folders_ = nullptr;
     FileListModel* files_ = nullptr;
     QSortFilterProxyModel* sorted_ = nullptr;
@@ -126,6 +163,8 @@ class BrowserWindow : public QMainWindow {
     QAction* differencesAction_ = nullptr;
     QAction* endCompareAction_ = nullptr;
     std::shared_ptr<const Comparison> comparison_;
+    QAction* editAction_ = nullptr;
+    QAction* deleteAction_ = nullptr;
 
     std::shared_ptr<std::atomic<bool>> jobCancelled_;
     QThread* jobThread_ = nullptr;
