@@ -58,6 +58,8 @@ QString causePattern(ErrorCause cause) {
             return QStringLiteral("文件 %1 将超过 RDB 格式 2 GB 的上限");
         case ErrorCause::TooManyEntries:
             return QStringLiteral("文件 %1 要保存的文件数超过 RDB 格式的上限");
+        case ErrorCause::NoSuchEntry:
+            return QStringLiteral("皮肤包 %1 中没有要删除的条目");
     }
     return QStringLiteral("处理 %1 时出错");
 }

@@ -31,6 +31,7 @@ enum class ErrorCause {
     NameNotRepresentable,  // a file name the format cannot store
     ArchiveTooLarge,       // the archive would pass 2,147,483,647 bytes
     TooManyEntries,        // more entries than a signed 32-bit count holds
+    NoSuchEntry,           // a name given to remove picks no entry of the archive
 };
 
 // The one exception the archive engine throws. what() is an English line

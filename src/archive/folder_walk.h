@@ -9,6 +9,10 @@
 
 namespace tessapak::archive {
 
+// Throws, as ListFiles would, for a folder path that is missing or names
+// something else, so that a caller can say so before other checks.
+void requireFolderToWalk(const std::filesystem::path& folder);
+
 // Appends every regular file below folder to list: the files of a folder first,
 // then each subfolder walked completely. Within a folder, entries are ordered by
 // their UTF-16 names with ASCII letters upper-cased, code unit by code unit.

@@ -267,10 +267,10 @@ TEST(UpdateArchive, AFailedUpdateLeavesTheArchiveAsItWas) {
     const Case cases[] = {
         {"a removal that names nothing",
          {drop(u"img\\nothing.png")},
-         ErrorCause::CannotOpen,
+         ErrorCause::NoSuchEntry,
          "skin.rdb"},
-        {"a removal of an empty name", {drop(u"")}, ErrorCause::CannotOpen, "skin.rdb"},
-        {"a removal of the top folder", {drop(u"\\")}, ErrorCause::CannotOpen, "skin.rdb"},
+        {"a removal of an empty name", {drop(u"")}, ErrorCause::NoSuchEntry, "skin.rdb"},
+        {"a removal of the top folder", {drop(u"\\")}, ErrorCause::NoSuchEntry, "skin.rdb"},
         {"a source that does not exist",
          {put(u"img\\b.png", "missing.png")},
          ErrorCause::CannotOpen,
@@ -306,7 +306,7 @@ TEST(UpdateArchive, AFailedUpdateLeavesTheArchiveAsItWas) {
          "skin.rdb"},
         {"a later failure undoes an earlier good change",
          {put(u"a.txt", "new.png"), drop(u"gone")},
-         ErrorCause::CannotOpen,
+         ErrorCause::NoSuchEntry,
          "skin.rdb"},
     };
     TempFolder dir;

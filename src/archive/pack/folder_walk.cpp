@@ -376,6 +376,13 @@ class Walker {
 
 }  // namespace
 
+void requireFolderToWalk(const fs::path& folder) {
+    std::error_code error;
+    if (host::statusOf(folder, host::Links::Follow, error).kind != host::Kind::Folder) {
+        refuseRoot(folder, error);
+    }
+}
+
 void ListFiles(const std::filesystem::path& folder, PackList& list,
                const std::vector<std::filesystem::path>& excluded, const ListedCallback& listed) {
     // Excluded files are recognised by identity, so that any spelling of

@@ -583,6 +583,8 @@ void packFolder(const fs::path& root, PackList& list, const fs::path& output,
                 const ProgressCallback& progress) {
     // The output is settled before a walk that may take long, so that a
     // wrong one is told at once; the walk leaves its temporary file out.
+    // A mistyped folder is told first, as it was when the walk came first.
+    requireFolderToWalk(root);
     refuseDeviceName(output);
     checkOutputPlace(output);
     ArchiveFile archive(output);

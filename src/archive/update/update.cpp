@@ -151,14 +151,14 @@ std::vector<bool> removedEntries(const fs::path& archive, const std::vector<RdbE
         // selectEntries takes it for the whole archive: too much for a
         // slip such as an empty variable in a script.
         if (name.find_first_not_of(kStoredSeparator) == std::u16string::npos) {
-            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive,
+            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::NoSuchEntry, archive,
                                "an empty name names no entry or folder to remove");
         }
     }
     std::vector<std::u16string> unmatched;
     const std::vector<std::size_t> picked = selectEntries(entries, names, unmatched);
     if (!unmatched.empty()) {
-        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive,
+        throw ArchiveError(ErrorKind::FileSystem, ErrorCause::NoSuchEntry, archive,
                            "there is no entry or folder named \"" + displayName(unmatched.front()) +
                                "\" to remove");
     }
