@@ -100,7 +100,8 @@ struct CommandLine {
         // "/q" is a path on every host, never an option.
         app.allow_windows_style_options(false);
         app.footer(
-            "Exit status: 0 on success, 1 when the operation failed, 2 for a usage error.\n"
+            "Exit status: 0 on success, 1 when the operation failed, 2 for a usage error;\n"
+            "diff exits 0 when A and B are the same, 1 when they differ, 2 on trouble.\n"
             "Progress is shown on standard error when it is a terminal.\n");
 
         pack = app.add_subcommand("pack", "Pack FOLDER into an RDB archive");

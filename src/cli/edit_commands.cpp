@@ -90,11 +90,9 @@ const CLI::Validator kAssignment(
 }  // namespace
 
 void EditCommands::addTo(CLI::App& app) {
-    diff = app.add_subcommand(
-        "diff",
-        "Compare A with B (each an archive or a folder): one line per entry, \"+ name\" only "
-        "in B, \"- name\" only in A, \"M name\" changed; exit 0 when the same, 1 when they "
-        "differ, 2 on trouble");
+    diff = app.add_subcommand("diff",
+                              "Compare A with B, each an archive or a folder: \"+ name\" only in "
+                              "B, \"- name\" only in A, \"M name\" changed");
     diff->add_option("A", first, "Archive or folder, the earlier version")->required();
     diff->add_option("B", second, "Archive or folder, the later version")->required();
     diff->add_flag("--json", json,

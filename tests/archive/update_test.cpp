@@ -269,6 +269,8 @@ TEST(UpdateArchive, AFailedUpdateLeavesTheArchiveAsItWas) {
          {drop(u"img\\nothing.png")},
          ErrorCause::CannotOpen,
          "skin.rdb"},
+        {"a removal of an empty name", {drop(u"")}, ErrorCause::CannotOpen, "skin.rdb"},
+        {"a removal of the top folder", {drop(u"\\")}, ErrorCause::CannotOpen, "skin.rdb"},
         {"a source that does not exist",
          {put(u"img\\b.png", "missing.png")},
          ErrorCause::CannotOpen,

@@ -147,6 +147,14 @@ std::vector<bool> removedEntries(const fs::path& archive, const std::vector<RdbE
     if (names.empty()) {
         return removed;
     }
+    for (const std::u16string& name : names) {
+        // selectEntries takes it for the whole archive: too much for a
+        // slip such as an empty variable in a script.
+        if (name.find_first_not_of(kStoredSeparator) == std::u16string::npos) {
+            throw ArchiveError(ErrorKind::FileSystem, ErrorCause::CannotOpen, archive,
+                               "an empty name names no entry or folder to remove");
+        }
+    }
     std::vector<std::u16string> unmatched;
     const std::vector<std::size_t> picked = selectEntries(entries, names, unmatched);
     if (!unmatched.empty()) {
