@@ -104,7 +104,8 @@ struct CommandLine {
             "diff exits 0 when A and B are the same, 1 when they differ, 2 on trouble.\n"
             "Progress is shown on standard error when it is a terminal.\n");
 
-        pack = app.add_subcommand("pack", "Pack FOLDER into an RDB archive");
+        pack = app.add_subcommand(
+            "pack", "Pack FOLDER into an RDB archive; with --watch, again after every change");
         pack->add_option("FOLDER", args.first, "Folder to pack")->required()->check(kNonEmpty);
         pack->add_option("ARCHIVE", args.second,
                          "Archive to write (default: FOLDER followed by .rdb); "

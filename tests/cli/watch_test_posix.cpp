@@ -100,6 +100,12 @@ TEST(CliWatch, TheArchiveFollowsTheFolderAndSigtermLeavesTheLastCompleteOne) {
         archive::writeArchive(skin, list, work / "expected.rdb");
         return readFile(work / "expected.rdb");
     };
+    // Whole files put in place at once, so that a slow moment between
+    // writing and closing one cannot split a change into two packs.
+    auto place = [&](const fs::path& path, const std::string& bytes) {
+        writeFile(work / "incoming", bytes);
+        fs::rename(work / "incoming", path);
+    };
     auto follows = [&] {
         return eventually([&] { return fs::exists(archive) && readFile(archive) == current(); });
     };
@@ -107,12 +113,12 @@ TEST(CliWatch, TheArchiveFollowsTheFolderAndSigtermLeavesTheLastCompleteOne) {
     Reaper run{spawnCli(work, {"pack", "--watch", "skin", "skin/skin.rdb"})};
     ASSERT_GT(run.pid, 0);
     EXPECT_TRUE(follows()) << "first pack";
-    writeFile(skin / "a.txt", "second, longer");
+    place(skin / "a.txt", "second, longer");
     EXPECT_TRUE(follows()) << "a file written";
 
     // A name the format cannot hold fails the pack; the archive stays.
     const std::string before = readFile(archive);
-    writeFile(skin / "pics" / "c\xff.png", "new picture");
+    place(skin / "pics" / "c\xff.png", "new picture");
     EXPECT_TRUE(eventually([&] { return !readFile(work / "err.txt").empty(); }));
     EXPECT_EQ(readFile(archive), before);
     fs::rename(skin / "pics" / "c\xff.png", skin / "pics" / "c.png");
