@@ -1,11 +1,8 @@
 #pragma once
 
-namespace tessapak::cli {
+#include "cli/exit_status.h"
 
-// Exit statuses of the tool.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;  // the operation failed
-inline constexpr int kExitUsage = 2;    // the command line was wrong
+namespace tessapak::cli {
 
 // Parses the command line, runs one command and returns the exit status.
 // Results go to standard output; progress and failures to standard error.

@@ -6,8 +6,8 @@
 #include "archive/display_text.h"
 #include "archive/update.h"
 #include "archive/utf.h"
-#include "cli/cli_app.h"
 #include "cli/entry_commands.h"
+#include "cli/exit_status.h"
 #include "cli/progress_line.h"
 
 namespace fs = std::filesystem;

@@ -388,87 +388,119 @@ class ListedFileOpener {
 
 // Runs of entries copied out of an earlier archive go through the kernel;
 // the rest come from the reader thread, which reads ahead meanwhile.
-void streamEntries(ArchiveFile& archive, const PackList& list, const EntrySources& sources,
-                   const ProgressCallback& progress) {
-    const std::size_t count = list.FileNames.size();
-    const auto copied = [&](std::size_t i) {
-        return !sources.copiedAt.empty() && sources.copiedAt[i] >= 0;
-    };
-    // The place in the list of each file the reader reads; none when it reads all.
-    std::vector<std::size_t> readOrder;
-    std::vector<std::int64_t> readSizes;
-    if (sources.copiedAt.empty()) {
-        readSizes = list.FileSizes;
-    } else {
-        for (std::size_t i = 0; i < count; ++i) {
+class EntryStream {
+  public:
+    EntryStream(ArchiveFile& archive, const PackList& list, const EntrySources& sources,
+                const ProgressCallback& progress)
+        : archive_(archive),
+          list_(list),
+          sources_(sources),
+          progress_(progress),
+          count_(list.FileNames.size()),
+          pipeline_(readSizes(), readSource()) {}
+
+    void run() {
+        for (std::size_t i = 0; i < count_;) {
+            std::size_t end = i + 1;
+            std::int64_t bytes = list_.FileSizes[i];
+            if (copied(i)) {
+                // Neighbours that lay side by side stay one copy.
+                const std::int64_t from = sources_.copiedAt[i];
+                while (end < count_ && copied(end) && sources_.copiedAt[end] == from + bytes) {
+                    bytes += list_.FileSizes[end++];
+                }
+                reportThrough(end);
+                archive_.copyFrom(sources_.from, from, bytes, sources_.fromPath);
+            } else {
+                while (end < count_ && !copied(end)) {
+                    bytes += list_.FileSizes[end++];
+                }
+                reportThrough(i + 1);
+                takeFromReader(bytes, end);
+            }
+            i = end;
+        }
+        // Empty files at the end were still opened; a failure there counts too.
+        while (pipeline_.next(chunk_)) {
+            if (chunk_.size > 0) {
+                throw std::logic_error("the reader delivered more than the listed bytes");
+            }
+        }
+        reportThrough(count_);
+    }
+
+  private:
+    bool copied(std::size_t i) const {
+        return !sources_.copiedAt.empty() && sources_.copiedAt[i] >= 0;
+    }
+
+    // The sizes of the files the reader reads, noting the place in the list
+    // of each when it does not read them all.
+    std::vector<std::int64_t> readSizes() {
+        if (sources_.copiedAt.empty()) {
+            return list_.FileSizes;
+        }
+        std::vector<std::int64_t> sizes;
+        for (std::size_t i = 0; i < count_; ++i) {
             if (!copied(i)) {
-                readOrder.push_back(i);
-                readSizes.push_back(list.FileSizes[i]);
+                readOrder_.push_back(i);
+                sizes.push_back(list_.FileSizes[i]);
+            }
+        }
+        return sizes;
+    }
+
+    std::size_t placeOf(std::size_t k) const { return readOrder_.empty() ? k : readOrder_[k]; }
+
+    PipelineSource readSource() {
+        PipelineSource source;
+        source.open = [this](std::size_t k) { return sources_.files.open(placeOf(k)); };
+        source.changed = [this](std::size_t k, bool grew) {
+            sources_.files.changed(placeOf(k), grew);
+        };
+        return source;
+    }
+
+    void reportThrough(std::size_t end) {
+        for (; reported_ < end; ++reported_) {
+            if (progress_) {
+                progress_(static_cast<std::int64_t>(reported_) + 1,
+                          static_cast<std::int64_t>(count_));
             }
         }
     }
-    const auto placeOf = [&](std::size_t k) { return readOrder.empty() ? k : readOrder[k]; };
-    PipelineSource source;
-    source.open = [&](std::size_t k) { return sources.files.open(placeOf(k)); };
-    source.changed = [&](std::size_t k, bool grew) { sources.files.changed(placeOf(k), grew); };
-    ReadPipeline pipeline(std::move(readSizes), std::move(source));
 
-    std::size_t reported = 0;
-    const auto reportThrough = [&](std::size_t end) {
-        for (; reported < end; ++reported) {
-            if (progress) {
-                progress(static_cast<std::int64_t>(reported) + 1, static_cast<std::int64_t>(count));
-            }
-        }
-    };
-    PipelineChunk chunk;
-    std::size_t chunkUsed = 0;
-    const auto takeFromReader = [&](std::int64_t bytes, std::size_t runEnd) {
+    // The next bytes of the run of read files that ends before runEnd.
+    void takeFromReader(std::int64_t bytes, std::size_t runEnd) {
         while (bytes > 0) {
-            if (chunkUsed == chunk.size) {
-                if (!pipeline.next(chunk)) {
+            if (chunkUsed_ == chunk_.size) {
+                if (!pipeline_.next(chunk_)) {
                     throw std::logic_error("the reader ended before the listed bytes");
                 }
-                chunkUsed = 0;
-                if (chunk.endFile > chunk.firstFile) {
-                    reportThrough(std::min(runEnd, placeOf(chunk.endFile - 1) + 1));
+                chunkUsed_ = 0;
+                if (chunk_.endFile > chunk_.firstFile) {
+                    reportThrough(std::min(runEnd, placeOf(chunk_.endFile - 1) + 1));
                 }
             }
             const auto n = static_cast<std::size_t>(
-                std::min<std::int64_t>(bytes, static_cast<std::int64_t>(chunk.size - chunkUsed)));
-            archive.write(chunk.data + chunkUsed, n);
-            chunkUsed += n;
+                std::min<std::int64_t>(bytes, static_cast<std::int64_t>(chunk_.size - chunkUsed_)));
+            archive_.write(chunk_.data + chunkUsed_, n);
+            chunkUsed_ += n;
             bytes -= static_cast<std::int64_t>(n);
         }
-    };
-    for (std::size_t i = 0; i < count;) {
-        std::size_t end = i + 1;
-        std::int64_t bytes = list.FileSizes[i];
-        if (copied(i)) {
-            // Neighbours that lay side by side stay one copy.
-            const std::int64_t from = sources.copiedAt[i];
-            while (end < count && copied(end) && sources.copiedAt[end] == from + bytes) {
-                bytes += list.FileSizes[end++];
-            }
-            reportThrough(end);
-            archive.copyFrom(sources.from, from, bytes, sources.fromPath);
-        } else {
-            while (end < count && !copied(end)) {
-                bytes += list.FileSizes[end++];
-            }
-            reportThrough(i + 1);
-            takeFromReader(bytes, end);
-        }
-        i = end;
     }
-    // Empty files at the end were still opened; a failure there counts too.
-    while (pipeline.next(chunk)) {
-        if (chunk.size > 0) {
-            throw std::logic_error("the reader delivered more than the listed bytes");
-        }
-    }
-    reportThrough(count);
-}
+
+    ArchiveFile& archive_;
+    const PackList& list_;
+    const EntrySources& sources_;
+    const ProgressCallback& progress_;
+    const std::size_t count_;
+    std::vector<std::size_t> readOrder_;  // declared before the pipeline, which reads it
+    ReadPipeline pipeline_;
+    PipelineChunk chunk_;
+    std::size_t chunkUsed_ = 0;
+    std::size_t reported_ = 0;
+};
 
 // While the walk runs, the reader reads ahead into this many buffers, which
 // hold most of the data of 100,000 small files; the rest waits for the
@@ -562,7 +594,7 @@ void writeEntries(const PackList& list, const fs::path& output, EntrySources sou
     checkOutputPlace(output);
     ArchiveFile archive(output);
     writeHeaderAndDirectory(archive, list, dirSize);
-    streamEntries(archive, list, sources, progress);
+    EntryStream(archive, list, sources, progress).run();
     sources.from.reset();
     archive.commit();
 }

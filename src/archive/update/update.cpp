@@ -174,49 +174,49 @@ std::vector<bool> removedEntries(const fs::path& archive, const std::vector<RdbE
 
 }  // namespace
 
-UpdateSummary updateArchive(const fs::path& archive, const std::vector<EntryUpdate>& changes,
-                            const ProgressCallback& progress) {
-    UpdateSummary summary;
-    std::vector<Planned> planned;
-    std::vector<Planned> additions;
-    EntrySources sources;
-    {
-        // Closed before the new archive replaces it.
-        ArchiveReader reader(archive);
-        sources.from = openArchive(archive, reader);
-        const std::vector<RdbEntry>& entries = reader.entries();
-        const std::int64_t dataStart =
-            std::int64_t{reader.header().DirOffset} + reader.header().DirSize;
+namespace {
 
-        std::vector<std::u16string> removals;
-        for (const EntryUpdate& change : changes) {
-            if (!change.source) {
-                removals.push_back(change.name);
-            }
+// The archive's entries less the removed ones, each to be copied from where
+// its bytes lie now; from is left open on the archive to copy them from.
+std::vector<Planned> entriesKept(const fs::path& archive, const std::vector<EntryUpdate>& changes,
+                                 host::File& from, UpdateSummary& summary) {
+    ArchiveReader reader(archive);
+    from = openArchive(archive, reader);
+    const std::vector<RdbEntry>& entries = reader.entries();
+    const std::int64_t dataStart =
+        std::int64_t{reader.header().DirOffset} + reader.header().DirSize;
+    std::vector<std::u16string> removals;
+    for (const EntryUpdate& change : changes) {
+        if (!change.source) {
+            removals.push_back(change.name);
         }
-        const std::vector<bool> removed = removedEntries(archive, entries, removals);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (removed[i]) {
-                ++summary.removed;
-            } else {
-                planned.push_back({entries[i].Name, entries[i].DataSize,
-                                   dataStart + entries[i].DataOffset, nullptr});
-            }
+    }
+    const std::vector<bool> removed = removedEntries(archive, entries, removals);
+    std::vector<Planned> planned;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (removed[i]) {
+            ++summary.removed;
+        } else {
+            planned.push_back(
+                {entries[i].Name, entries[i].DataSize, dataStart + entries[i].DataOffset, nullptr});
+        }
+    }
+    return planned;
+}
+
+// The kept entries with the replacements and additions put in.
+class UpdatePlan {
+  public:
+    explicit UpdatePlan(std::vector<Planned> kept)
+        : planned_(std::move(kept)), replaced_(planned_.size(), false) {
+        for (std::size_t i = 0; i < planned_.size(); ++i) {
+            lastOf_[planned_[i].name] = i;
         }
     }
 
     // Replacements take the place of the last entry of their name, which is
     // the one an unpack leaves; earlier ones of that name go.
-    std::unordered_map<std::u16string_view, std::size_t> lastOf;
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-        lastOf[planned[i].name] = i;
-    }
-    std::unordered_map<std::u16string, std::size_t> addedAt;
-    std::vector<bool> replaced(planned.size(), false);
-    for (const EntryUpdate& change : changes) {
-        if (!change.source) {
-            continue;
-        }
+    void put(const fs::path& archive, const EntryUpdate& change) {
         const std::string unsafe = unsafeNameReason(change.name, NameRules::Windows);
         if (!unsafe.empty()) {
             throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
@@ -224,48 +224,57 @@ UpdateSummary updateArchive(const fs::path& archive, const std::vector<EntryUpda
                                "the entry name cannot be stored in an RDB archive: " + unsafe);
         }
         const std::int64_t size = sourceSize(*change.source);
-        if (const auto found = lastOf.find(change.name); found != lastOf.end()) {
-            Planned& entry = planned[found->second];
+        if (const auto found = lastOf_.find(change.name); found != lastOf_.end()) {
+            Planned& entry = planned_[found->second];
             entry.size = size;
             entry.copiedAt = -1;
             entry.source = &*change.source;
-            replaced[found->second] = true;
-        } else if (const auto again = addedAt.find(change.name); again != addedAt.end()) {
-            additions[again->second].size = size;
-            additions[again->second].source = &*change.source;
+            replaced_[found->second] = true;
+        } else if (const auto again = addedAt_.find(change.name); again != addedAt_.end()) {
+            additions_[again->second].size = size;
+            additions_[again->second].source = &*change.source;
         } else {
-            addedAt.emplace(change.name, additions.size());
-            additions.push_back({change.name, size, -1, &*change.source});
+            addedAt_.emplace(change.name, additions_.size());
+            additions_.push_back({change.name, size, -1, &*change.source});
         }
     }
 
-    std::stable_sort(additions.begin(), additions.end(), [](const Planned& a, const Planned& b) {
-        return walkedBefore(a.name, b.name);
-    });
     // Each addition goes before the first entry a pack would walk after it;
     // in an archive a pack wrote, that is where a pack would have put it.
-    std::vector<bool> dropped(planned.size(), false);  // earlier entries of a replaced name
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-        const std::size_t last = lastOf.at(planned[i].name);
-        dropped[i] = replaced[last] && last != i;
-    }
-    std::vector<Planned> merged;
-    merged.reserve(planned.size() + additions.size());
-    auto next = additions.begin();
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-        if (dropped[i]) {
-            continue;
+    std::vector<Planned> inWalkOrder(UpdateSummary& summary) {
+        std::stable_sort(
+            additions_.begin(), additions_.end(),
+            [](const Planned& a, const Planned& b) { return walkedBefore(a.name, b.name); });
+        std::vector<Planned> merged;
+        merged.reserve(planned_.size() + additions_.size());
+        auto next = additions_.begin();
+        for (std::size_t i = 0; i < planned_.size(); ++i) {
+            const std::size_t last = lastOf_.at(planned_[i].name);
+            if (replaced_[last] && last != i) {
+                continue;  // an earlier entry of a replaced name
+            }
+            while (next != additions_.end() && walkedBefore(next->name, planned_[i].name)) {
+                merged.push_back(std::move(*next++));
+            }
+            summary.replaced += replaced_[i] ? 1 : 0;
+            summary.kept += replaced_[i] ? 0 : 1;
+            merged.push_back(std::move(planned_[i]));
         }
-        while (next != additions.end() && walkedBefore(next->name, planned[i].name)) {
-            merged.push_back(std::move(*next++));
-        }
-        summary.replaced += replaced[i] ? 1 : 0;
-        summary.kept += replaced[i] ? 0 : 1;
-        merged.push_back(std::move(planned[i]));
+        std::move(next, additions_.end(), std::back_inserter(merged));
+        summary.added = static_cast<std::int64_t>(additions_.size());
+        return merged;
     }
-    std::move(next, additions.end(), std::back_inserter(merged));
-    summary.added = static_cast<std::int64_t>(additions.size());
 
+  private:
+    std::vector<Planned> planned_;
+    std::vector<bool> replaced_;
+    std::vector<Planned> additions_;
+    std::unordered_map<std::u16string, std::size_t> lastOf_;
+    std::unordered_map<std::u16string, std::size_t> addedAt_;
+};
+
+void writeUpdated(const fs::path& archive, const std::vector<Planned>& merged, EntrySources sources,
+                  const ProgressCallback& progress) {
     PackList list;
     list.FileNames.reserve(merged.size());
     list.FileSizes.reserve(merged.size());
@@ -296,6 +305,22 @@ UpdateSummary updateArchive(const fs::path& archive, const std::vector<EntryUpda
     writeEntries(
         list, archive, std::move(sources),
         [&](std::size_t i) { return placeInside(archive, merged[i].name); }, progress);
+}
+
+}  // namespace
+
+UpdateSummary updateArchive(const fs::path& archive, const std::vector<EntryUpdate>& changes,
+                            const ProgressCallback& progress) {
+    UpdateSummary summary;
+    EntrySources sources;
+    // The reader is closed before the new archive replaces the old one.
+    UpdatePlan plan(entriesKept(archive, changes, sources.from, summary));
+    for (const EntryUpdate& change : changes) {
+        if (change.source) {
+            plan.put(archive, change);
+        }
+    }
+    writeUpdated(archive, plan.inWalkOrder(summary), std::move(sources), progress);
     return summary;
 }
 
