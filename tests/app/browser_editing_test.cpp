@@ -16,6 +16,7 @@
 #include "app/browser/archive_editing.h"
 #include "app/browser/archive_model.h"
 #include "app/browser/browser_window.h"
+#include "app/browser/comparison.h"
 #include "app/host_paths.h"
 #include "archive/archive_test_support.h"
 #include "archive/entry_reader.h"
@@ -240,6 +241,24 @@ TEST_F(BrowserEditing, DroppedFilesReplaceAnEntryOrGoIntoAFolderAndDeleteRemoves
     after = entriesOf(archivePath());
     std::sort(after.begin(), after.end());
     EXPECT_EQ(after, expected);
+}
+
+// The marks of a comparison follow a change made while it is shown.
+TEST_F(BrowserEditing, AChangeMadeWhileComparingIsComparedAgain) {
+    fs::copy_file(archivePath(), dir / "shipped.rdb");
+    window.compareWith(fromHostPath(dir / "shipped.rdb"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.comparison() != nullptr; }, 10000));
+    EXPECT_TRUE(window.comparison()->removed().empty());
+
+    QSignalSpy written(window.editor(), &ArchiveEditor::written);
+    chooseFolder(QStringLiteral("皮肤"));
+    chooseFile(QStringLiteral("按钮.png"));
+    answers.push_back([] { return yes(); });
+    action(QStringLiteral("删除"))->trigger();
+    ASSERT_TRUE(written.wait(10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.comparison() && window.comparison()->removed().size() == 1; }, 10000));
+    EXPECT_EQ(window.comparison()->removed()[0].path, QStringLiteral("皮肤/按钮.png"));
 }
 
 // While the question stood open another program wrote the archive: what it

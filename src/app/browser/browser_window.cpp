@@ -32,6 +32,7 @@
 
 #include "app/browser/archive_editing.h"
 #include "app/browser/archive_model.h"
+#include "app/browser/comparison.h"
 #include "app/browser/preview_pane.h"
 #include "app/browser/thumbnail_cache.h"
 #include "app/failure_text.h"
@@ -390,8 +391,13 @@ void BrowserWindow::releaseArchive() {
 
 void BrowserWindow::reloadArchive() {
     const Place place = index_ ? currentPlace() : releasedAt_;
+    const std::shared_ptr<const Comparison> compared = comparison_;
     openArchive(archivePath_);
     restorePlace(place);
+    // Compared again, so that the marks show the change just made.
+    if (compared && index_) {
+        compareWith(fromHostPath(compared->otherPath()));
+    }
 }
 
 BrowserWindow::Place BrowserWindow::currentPlace() const {

@@ -36,8 +36,9 @@ class Comparison {
                                                   const std::filesystem::path& other);
 
     const ArchiveIndex& index() const { return *index_; }
-    // The other version's file or folder name.
+    // The other version's file or folder name, and its path.
     QString otherName() const;
+    const std::filesystem::path& otherPath() const { return other_; }
     Mark mark(int entry) const { return marks_[static_cast<std::size_t>(entry)]; }
     // A folder holding a marked file anywhere below it.
     bool folderMarked(int folder) const { return folderMarked_[static_cast<std::size_t>(folder)]; }
