@@ -29,6 +29,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <chrono>
+#include <utility>
 
 #include "app/browser/archive_editing.h"
 #include "app/browser/archive_model.h"
@@ -378,6 +379,12 @@ void BrowserWindow::dropModels() {
 
 void BrowserWindow::releaseArchive() {
     releasedAt_ = currentPlace();
+    // The comparison holds the archive open too, which Windows will not
+    // replace; it is made again once the archive is read anew.
+    if (comparison_) {
+        releasedComparison_ = fromHostPath(comparison_->otherPath());
+        applyComparison(nullptr);
+    }
     dropModels();
     index_ = nullptr;
     preview_->setArchive(nullptr);
@@ -391,12 +398,15 @@ void BrowserWindow::releaseArchive() {
 
 void BrowserWindow::reloadArchive() {
     const Place place = index_ ? currentPlace() : releasedAt_;
-    const std::shared_ptr<const Comparison> compared = comparison_;
+    QString compared = std::exchange(releasedComparison_, QString());
+    if (comparison_) {
+        compared = fromHostPath(comparison_->otherPath());
+    }
     openArchive(archivePath_);
     restorePlace(place);
     // Compared again, so that the marks show the change just made.
-    if (compared && index_) {
-        compareWith(fromHostPath(compared->otherPath()));
+    if (!compared.isEmpty() && index_) {
+        compareWith(compared);
     }
 }
 

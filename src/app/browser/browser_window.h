@@ -138,6 +138,8 @@ class BrowserWindow : public QMainWindow {
     std::shared_ptr<const ArchiveIndex> index_;
     QString archivePath_;
     Place releasedAt_;
+    // The older version a comparison let go of the archive was made with.
+    QString releasedComparison_;
     ArchiveEditor* editor_ = nullptr;
     FolderTreeModel* folders_ = nullptr;
     FileListModel* files_ = nullptr;
