@@ -239,4 +239,20 @@ std::string unstorableNameReason(const std::filesystem::path& relative) {
     return storableReason(relative, nullptr);
 }
 
+bool walkOrderBefore(std::u16string_view a, std::u16string_view b) {
+    const auto up = [](char16_t c) {
+        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    };
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (up(a[i]) != up(b[i])) {
+            return up(a[i]) < up(b[i]);
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
+    }
+    return a < b;
+}
+
 }  // namespace tessapak::archive

@@ -42,6 +42,12 @@ std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedNam
 // millions of folders costs no memory beyond itself.
 std::size_t longestHostComponent(std::u16string_view storedName);
 
+// The fixed order of names within one folder, which the walk sorts by and an
+// update inserts by: ASCII letters upper-cased, then code unit by code unit;
+// names equal under it fall back to the plain units, so that the order never
+// depends on the file system.
+bool walkOrderBefore(std::u16string_view a, std::u16string_view b);
+
 // Why a stored name is unsafe, in English, or an empty string when it is safe.
 std::string unsafeNameReason(const std::u16string& storedName, NameRules rules = hostNameRules());
 

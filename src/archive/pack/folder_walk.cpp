@@ -22,27 +22,6 @@ using host::NativeString;
 // reopened when needed, so that no depth runs out of descriptors.
 constexpr std::size_t kOpenLevels = 16;
 
-// The key of the fixed order within a folder: ASCII letters upper-cased,
-// then code unit by code unit; names equal under it fall back to the plain
-// code units, so that the order never depends on the file system.
-bool comesBefore(const std::u16string& a, const std::u16string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        auto up = [](char16_t c) {
-            return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
-        };
-        const char16_t ca = up(a[i]);
-        const char16_t cb = up(b[i]);
-        if (ca != cb) {
-            return ca < cb;
-        }
-    }
-    if (a.size() != b.size()) {
-        return a.size() < b.size();
-    }
-    return a < b;
-}
-
 struct Item {
     NativeString name;     // as the file system gives it
     std::u16string units;  // stored form of the name alone, when it has one
@@ -51,7 +30,7 @@ struct Item {
 };
 
 bool itemBefore(const Item& a, const Item& b) {
-    return comesBefore(a.units, b.units);
+    return walkOrderBefore(a.units, b.units);
 }
 
 // Where the temporary files of an output archive lie, to leave them out.

@@ -21,24 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The walk's order within one folder: ASCII letters upper-cased, code unit
-// by code unit, the plain units breaking ties.
-bool componentBefore(std::u16string_view a, std::u16string_view b) {
-    const auto up = [](char16_t c) {
-        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
-    };
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        if (up(a[i]) != up(b[i])) {
-            return up(a[i]) < up(b[i]);
-        }
-    }
-    if (a.size() != b.size()) {
-        return a.size() < b.size();
-    }
-    return a < b;
-}
-
 // Whether a pack walks name a before name b: a folder's files first, then
 // each subfolder completely.
 bool walkedBefore(std::u16string_view a, std::u16string_view b) {
@@ -53,7 +35,7 @@ bool walkedBefore(std::u16string_view a, std::u16string_view b) {
             return fileA;
         }
         if (fileA || partA != partB) {
-            return componentBefore(partA, partB);
+            return walkOrderBefore(partA, partB);
         }
         a.remove_prefix(cutA + 1);
         b.remove_prefix(cutB + 1);
