@@ -50,6 +50,14 @@ long openDescriptors() {
     return static_cast<long>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
 }
 
+// The limit counts descriptor numbers, not open descriptors: below the
+// lowest free one, nothing more can be opened, whatever gaps lie above it.
+long lowestFreeDescriptor() {
+    const int free = ::dup(0);
+    ::close(free);
+    return free;
+}
+
 // Lowers the descriptor limit for one scope.
 class DescriptorLimit {
   public:
@@ -108,7 +116,7 @@ TEST(HostileTree, ARootThatCannotBeOpenedOrListedEndsThePackAndKeepsTheOldArchiv
         };
         std::optional<DescriptorLimit> limit;
         const std::vector<Case> cases = {
-            {"no descriptor left to open it", [&] { limit.emplace(openDescriptors() - 1); },
+            {"no descriptor left to open it", [&] { limit.emplace(lowestFreeDescriptor()); },
              [&] { limit.reset(); }},
             {"searchable but not readable (311)",
              [&] { fs::permissions(dir / "skin", fs::perms(0311)); },

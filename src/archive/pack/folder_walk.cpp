@@ -360,6 +360,11 @@ void requireFolderToWalk(const fs::path& folder) {
     if (host::statusOf(folder, host::Links::Follow, error).kind != host::Kind::Folder) {
         refuseRoot(folder, error);
     }
+    // Opened once too, so that a folder that cannot be read is told before
+    // the output is touched, whatever else is short (descriptors, rights).
+    if (!host::Folder::open(folder, error)) {
+        refuseRoot(folder, error);
+    }
 }
 
 void ListFiles(const std::filesystem::path& folder, PackList& list,
