@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -136,18 +137,34 @@ struct Drained {
     std::vector<std::size_t> started;  // files in the order their turn came
     std::vector<int> reads;
     std::string error;
+    std::vector<std::size_t> openedAhead;
 };
 
-// With growing, the files are added a few at a time while the reader runs.
-Drained drain(const std::vector<Listed>& files, std::size_t bufferSize, bool growing = false) {
+enum class Listing {
+    Known,        // every file known from the start
+    Growing,      // added a few at a time while the reader runs
+    OpenedAhead,  // known, and the caller opens files ahead for the reader
+};
+
+Drained drain(const std::vector<Listed>& files, std::size_t bufferSize,
+              Listing listing = Listing::Known) {
     Drained out;
     out.reads.assign(files.size(), 0);
     std::vector<std::int64_t> sizes;
     for (const Listed& f : files) {
         sizes.push_back(f.size);
     }
+    // Opened ahead, the reader waits at the first file until the caller has
+    // opened one ahead, so that both openers surely take part.
+    std::mutex mutex;
+    std::condition_variable aheadCalled;
+    bool anyAhead = false;
     PipelineSource source{
         [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
+            if (listing == Listing::OpenedAhead && i == 0) {
+                std::unique_lock lock(mutex);
+                aheadCalled.wait_for(lock, std::chrono::seconds(10), [&] { return anyAhead; });
+            }
             if (files[i].bytes == "missing") {
                 throw std::runtime_error("cannot open " + std::to_string(i));
             }
@@ -155,10 +172,25 @@ Drained drain(const std::vector<Listed>& files, std::size_t bufferSize, bool gro
         },
         [](std::size_t i, bool grew) {
             throw std::runtime_error(std::to_string(i) + (grew ? " grew" : " shrank"));
-        }};
+        },
+        {}};
+    if (listing == Listing::OpenedAhead) {
+        source.openAhead = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
+            {
+                std::lock_guard lock(mutex);
+                anyAhead = true;
+                out.openedAhead.push_back(i);
+            }
+            aheadCalled.notify_all();
+            if (files[i].bytes == "missing") {
+                return nullptr;
+            }
+            return std::make_unique<FakeFile>(files[i].bytes, out.reads[i]);
+        };
+    }
     try {
         std::optional<ReadPipeline> pipeline;
-        if (growing) {
+        if (listing == Listing::Growing) {
             pipeline.emplace(source, 3, bufferSize);
             for (std::size_t i = 0; i < sizes.size(); i += 3) {
                 const std::size_t end = std::min(i + 3, sizes.size());
@@ -192,10 +224,9 @@ TEST(ReadPipeline, DeliversEveryFileInOrderAndSeesTheEndWithoutAnExtraRead) {
         files.push_back({static_cast<std::int64_t>(size), bytes});
         all += bytes;
     }
-    // Known from the start, or added while the reader already reads.
-    for (const bool growing : {false, true}) {
-        SCOPED_TRACE(growing ? "growing" : "known");
-        const Drained out = drain(files, buffer, growing);
+    for (const Listing listing : {Listing::Known, Listing::Growing, Listing::OpenedAhead}) {
+        SCOPED_TRACE(static_cast<int>(listing));
+        const Drained out = drain(files, buffer, listing);
         EXPECT_EQ(out.error, "");
         EXPECT_EQ(out.data, all);
         EXPECT_EQ(out.started, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
@@ -204,6 +235,14 @@ TEST(ReadPipeline, DeliversEveryFileInOrderAndSeesTheEndWithoutAnExtraRead) {
         EXPECT_EQ(out.reads[0], 1);
         EXPECT_EQ(out.reads[1], 1);
         EXPECT_EQ(out.reads[7], 1);
+        if (listing == Listing::OpenedAhead) {
+            // Never the file the reader is at, never one twice.
+            ASSERT_FALSE(out.openedAhead.empty());
+            EXPECT_GT(out.openedAhead.front(), 0U);
+            EXPECT_TRUE(std::is_sorted(out.openedAhead.begin(), out.openedAhead.end()));
+            EXPECT_EQ(std::adjacent_find(out.openedAhead.begin(), out.openedAhead.end()),
+                      out.openedAhead.end());
+        }
     }
 }
 
@@ -218,28 +257,33 @@ TEST(ReadPipeline, AFailureArrivesAfterTheFilesBeforeIt) {
         {{40, std::string(41, 'y')}, "1 grew"},
         {{5, "missing"}, "cannot open 1"},
     };
+    // Opened ahead or not, the failure names the file it belongs to.
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.error);
-        const Drained out = drain({{40, before}, c.bad, {3, "zzz"}}, 16);
-        EXPECT_EQ(out.error, c.error);
-        EXPECT_EQ(out.data.substr(0, before.size()), before);
-        EXPECT_EQ(out.data.find('z'), std::string::npos);
+        for (const Listing listing : {Listing::Known, Listing::OpenedAhead}) {
+            SCOPED_TRACE(c.error);
+            const Drained out = drain({{40, before}, c.bad, {3, "zzz"}}, 16, listing);
+            EXPECT_EQ(out.error, c.error);
+            EXPECT_EQ(out.data.substr(0, before.size()), before);
+            EXPECT_EQ(out.data.find('z'), std::string::npos);
+        }
     }
-    // A caller that gives up midway does not leave the reader hanging.
+    // A caller that gives up midway, with files opened ahead, does not
+    // leave the reader hanging.
     std::vector<std::int64_t> sizes(1000, 64);
     int reads = 0;
+    const auto open = [&](std::size_t) -> std::unique_ptr<PipelineFile> {
+        return std::make_unique<FakeFile>(std::string(64, 'q'), reads);
+    };
     ReadPipeline pipeline(
-        sizes,
-        {[&](std::size_t) { return std::make_unique<FakeFile>(std::string(64, 'q'), reads); },
-         [](std::size_t, bool) { throw std::runtime_error("changed"); }},
-        2, 16);
+        sizes, {open, [](std::size_t, bool) { throw std::runtime_error("changed"); }, open}, 2, 16);
     PipelineChunk chunk;
     ASSERT_TRUE(pipeline.next(chunk));
     // Nor does a walk that fails while the reader waits for more files.
     std::vector<std::int64_t> some(1, 8);
     ReadPipeline waiting(
         {[&](std::size_t) { return std::make_unique<FakeFile>(std::string(8, 'q'), reads); },
-         [](std::size_t, bool) { throw std::runtime_error("changed"); }},
+         [](std::size_t, bool) { throw std::runtime_error("changed"); },
+         {}},
         2, 16);
     waiting.add(some.data(), some.data() + some.size());
 }

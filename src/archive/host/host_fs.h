@@ -270,6 +270,10 @@ std::uint64_t processId();
 void removeAbandonedTemporaries(const std::filesystem::path& folder, const NativeString& prefix,
                                 const NativeString& suffix);
 
+// About how many more descriptors (handles on Windows) this process may
+// open now; work that only speeds things up holds back where they are few.
+std::size_t spareDescriptors();
+
 // Makes interruption of the process (SIGINT, SIGTERM, SIGHUP; Ctrl-C, Ctrl-Break
 // and closing the console on Windows) remove every live TemporaryFile, then
 // end the process as the interruption would have (exit status 128 + signal).

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -658,6 +659,26 @@ void setInterruptNote(std::string_view text) {
     const std::size_t length = std::min(text.size(), interruptNote.size());
     std::copy_n(text.data(), length, interruptNote.data());
     interruptNoteLength.store(length);
+}
+
+std::size_t spareDescriptors() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    // The lowest free number stands for those in use: close enough, since
+    // the limit bounds numbers, not counts.
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (lowestFree < 0) {
+        return 0;
+    }
+    ::close(lowestFree);
+    if (limit.rlim_cur == RLIM_INFINITY) {
+        return static_cast<std::size_t>(INT_MAX);
+    }
+    return limit.rlim_cur > static_cast<rlim_t>(lowestFree)
+               ? static_cast<std::size_t>(limit.rlim_cur - static_cast<rlim_t>(lowestFree))
+               : 0;
 }
 
 void installInterruptCleanup() {

@@ -817,6 +817,11 @@ void setInterruptNote(std::string_view text) {
     interruptNoteLength.store(length);
 }
 
+std::size_t spareDescriptors() {
+    // A process may hold about sixteen million handles.
+    return std::size_t{1} << 24;
+}
+
 void installInterruptCleanup() {
     ::SetConsoleCtrlHandler(removeLiveTemporariesAndExit, TRUE);
 }

@@ -239,48 +239,73 @@ class ArchiveFile {
 namespace {
 
 // Checks everything before the first byte is written, so that a run that
-// cannot succeed leaves no file behind; returns the directory's size.
-std::int64_t checkList(const PackList& list, const fs::path& output, const EntryPlace& placeOf) {
-    const std::size_t count = list.FileNames.size();
-    if (list.FileSizes.size() != count) {
-        throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
-                           "the list of files to pack is inconsistent");
-    }
-    if (count > static_cast<std::size_t>(kFormatLimit)) {
-        throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output,
-                           "too many files for an RDB archive");
-    }
-    // Names are judged by Windows' rules on every host, so that whatever
-    // Tessapak writes unpacks on Windows as it was packed.
-    NameClashFinder clashes(NameRules::Windows);
-    std::int64_t dirSize = 0;
-    std::int64_t dataSize = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::string unsafe = unsafeNameReason(list.FileNames[i], NameRules::Windows);
-        if (unsafe.empty()) {
-            unsafe = clashes.add(list.FileNames[i]);
+// cannot succeed leaves no file behind. Names can be judged as the list
+// grows, on the thread that grows it.
+class ListCheck {
+  public:
+    ListCheck(const PackList& list, const fs::path& output, const EntryPlace& placeOf)
+        : list_(list), output_(output), placeOf_(placeOf) {}
+
+    // Judges the files listed before end that were not judged yet.
+    void through(std::size_t end) {
+        for (; checked_ < end; ++checked_) {
+            const std::size_t i = checked_;
+            std::string unsafe = unsafeNameReason(list_.FileNames[i], NameRules::Windows);
+            if (unsafe.empty()) {
+                unsafe = clashes_.add(list_.FileNames[i]);
+            }
+            if (!unsafe.empty()) {
+                throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
+                                   placeOf_(i),
+                                   "the file name cannot be stored in an RDB archive: " + unsafe);
+            }
+            const std::int64_t size = list_.FileSizes[i];
+            if (size < 0 || size > kFormatLimit) {
+                throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge,
+                                   placeOf_(i),
+                                   "the file is larger than an RDB archive can hold; " +
+                                       std::string(kFormatLimitNote));
+            }
+            dirSize_ += entrySize(list_.FileNames[i]);
+            dataSize_ += size;
         }
-        if (!unsafe.empty()) {
-            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::NameNotRepresentable,
-                               placeOf(i),
-                               "the file name cannot be stored in an RDB archive: " + unsafe);
+    }
+
+    // Judges the rest and the whole list; returns the directory's size.
+    std::int64_t finish() {
+        const std::size_t count = list_.FileNames.size();
+        if (list_.FileSizes.size() != count) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output_,
+                               "the list of files to pack is inconsistent");
         }
-        const std::int64_t size = list.FileSizes[i];
-        if (size < 0 || size > kFormatLimit) {
-            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, placeOf(i),
-                               "the file is larger than an RDB archive can hold; " +
+        if (count > static_cast<std::size_t>(kFormatLimit)) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::TooManyEntries, output_,
+                               "too many files for an RDB archive");
+        }
+        through(count);
+        const std::int64_t total = static_cast<std::int64_t>(kHeaderSize) + dirSize_ + dataSize_;
+        if (total > kFormatLimit) {
+            throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, output_,
+                               "the archive would be " + withThousands(total) + " bytes long; " +
                                    std::string(kFormatLimitNote));
         }
-        dirSize += entrySize(list.FileNames[i]);
-        dataSize += size;
+        return dirSize_;
     }
-    const std::int64_t total = static_cast<std::int64_t>(kHeaderSize) + dirSize + dataSize;
-    if (total > kFormatLimit) {
-        throw ArchiveError(ErrorKind::LimitExceeded, ErrorCause::ArchiveTooLarge, output,
-                           "the archive would be " + withThousands(total) + " bytes long; " +
-                               std::string(kFormatLimitNote));
-    }
-    return dirSize;
+
+  private:
+    const PackList& list_;
+    const fs::path& output_;
+    const EntryPlace& placeOf_;
+    // Names are judged by Windows' rules on every host, so that whatever
+    // Tessapak writes unpacks on Windows as it was packed.
+    NameClashFinder clashes_{NameRules::Windows};
+    std::size_t checked_ = 0;
+    std::int64_t dirSize_ = 0;
+    std::int64_t dataSize_ = 0;
+};
+
+std::int64_t checkList(const PackList& list, const fs::path& output, const EntryPlace& placeOf) {
+    return ListCheck(list, output, placeOf).finish();
 }
 
 void checkOutputPlace(const fs::path& output) {
@@ -314,12 +339,19 @@ void writeHeaderAndDirectory(ArchiveFile& archive, const PackList& list, std::in
     }
 }
 
-// Opens the listed files for the reader thread. Files of one folder are
-// consecutive in the list, so each is opened relative to its folder, which
-// is opened once, one component at a time, so that no depth meets the
-// host's path length limit. Only the reader thread opens files, so the
-// folder last moved to is its own; the root too is opened there, when the
-// first file is, so that a walk that refuses the root speaks first.
+[[noreturn]] void fileChanged(const SourceName& name, std::int64_t listedSize, bool grew) {
+    throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, name.path(),
+                       std::string("the file ") + (grew ? "grew" : "became shorter") +
+                           " after the folder was listed (" + withThousands(listedSize) +
+                           " bytes listed)");
+}
+
+// Opens the listed files for one thread. Files of one folder are consecutive
+// in the list, so each is opened relative to its folder, which is opened
+// once, one component at a time, so that no depth meets the host's path
+// length limit. Each thread has its own opener, so the folder last moved to
+// is its own; the root too is opened there, when the first file is, so that
+// a walk that refuses the root speaks first.
 class ListedFileOpener {
   public:
     explicit ListedFileOpener(const fs::path& root) : root_(root) {}
@@ -328,13 +360,18 @@ class ListedFileOpener {
     std::unique_ptr<PipelineFile> open(std::u16string stored, std::int64_t listedSize) {
         name_ = std::move(stored);
         listedSize_ = listedSize;
-        const SourceName name{root_, name_};
+        return openNamed(name_);
+    }
+
+    // The name must outlive the file.
+    std::unique_ptr<PipelineFile> openNamed(const std::u16string& stored) {
+        const SourceName name{root_, stored};
         if (!folders_) {
             folders_.emplace(openRoot(root_), FolderChain::Mode::Open);
         }
-        const std::size_t cut = name_.rfind(kStoredSeparator);
+        const std::size_t cut = stored.rfind(kStoredSeparator);
         const std::size_t folderLength = cut == std::u16string::npos ? 0 : cut;
-        const std::u16string_view folderName(name_.data(), folderLength);
+        const std::u16string_view folderName(stored.data(), folderLength);
         std::error_code openError;
         // Names were judged before; the folder is worked out only when it changes.
         if (!currentFolder_ || folderName != currentFolderName_) {
@@ -350,21 +387,18 @@ class ListedFileOpener {
             currentFolder_ = &folder;
         }
         const fs::path fileName =
-            *hostPathFor(cut == std::u16string::npos ? name_ : name_.substr(cut + 1));
+            *hostPathFor(cut == std::u16string::npos ? stored : stored.substr(cut + 1));
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
         host::File file = currentFolder_->openForReading(fileName.native(), openError);
         if (openError) {
             openFailed(name, openError);
         }
-        return std::make_unique<SourceFile>(std::move(file), root_, name_);
+        return std::make_unique<SourceFile>(std::move(file), root_, stored);
     }
 
-    // The file opened last does not hold its listed size.
+    // The file opened last by open() does not hold its listed size.
     [[noreturn]] void changed(bool grew) const {
-        throw ArchiveError(
-            ErrorKind::FileSystem, ErrorCause::FileChanged, SourceName{root_, name_}.path(),
-            std::string("the file ") + (grew ? "grew" : "became shorter") +
-                " after the folder was listed (" + withThousands(listedSize_) + " bytes listed)");
+        fileChanged(SourceName{root_, name_}, listedSize_, grew);
     }
 
   private:
@@ -507,6 +541,11 @@ class EntryStream {
 // directory to be written.
 constexpr std::size_t kWalkAheadBuffers = 8;
 
+// Opening ahead holds a descriptor per file ahead and a chain of folders; it
+// is left out where descriptors are scarce, so that it never takes one that
+// the reader needs.
+constexpr std::size_t kDescriptorsToOpenAhead = 8 * ReadPipeline::kOpenAhead;
+
 // The files handed to the reader thread while the walk runs: only as many as
 // it can read ahead, each name copied since the walk still appends to the
 // list. Those after them are handed when the list is complete, and the
@@ -523,7 +562,7 @@ class WalkAhead {
         {
             std::lock_guard lock(mutex_);
             for (; i < end && bytes_ < kAhead && names_.size() < kWaitingNames; ++i) {
-                names_.emplace_back(list_.FileNames[i], list_.FileSizes[i]);
+                names_.push_back({i, list_.FileNames[i], list_.FileSizes[i]});
                 bytes_ += list_.FileSizes[i];
             }
         }
@@ -538,14 +577,18 @@ class WalkAhead {
         pipeline.endOfList();
     }
 
-    // On the reader thread, in list order.
+    // On the reader thread, in list order; files opened ahead for it are
+    // passed over.
     std::pair<std::u16string, std::int64_t> take(std::size_t index) {
         {
             std::lock_guard lock(mutex_);
-            if (!names_.empty()) {
-                auto next = std::move(names_.front());
+            while (!names_.empty() && names_.front().index < index) {
                 names_.pop_front();
-                return next;
+            }
+            if (!names_.empty() && names_.front().index == index) {
+                Handed next = std::move(names_.front());
+                names_.pop_front();
+                return {std::move(next.name), next.size};
             }
         }
         // Past the copied names the reader was given the file by walked(),
@@ -559,9 +602,15 @@ class WalkAhead {
     // A reader far behind the walk would otherwise hold a copy of every name.
     static constexpr std::size_t kWaitingNames = 4096;
 
+    struct Handed {
+        std::size_t index;
+        std::u16string name;
+        std::int64_t size;
+    };
+
     const PackList& list_;
     std::mutex mutex_;
-    std::deque<std::pair<std::u16string, std::int64_t>> names_;
+    std::deque<Handed> names_;
     std::int64_t bytes_ = 0;  // of the files handed so far
     std::size_t handed_ = 0;  // walking thread only
 };
@@ -622,19 +671,48 @@ void packFolder(const fs::path& root, PackList& list, const fs::path& output,
     ArchiveFile archive(output);
     // The reader opens and reads the files the walk has listed while the
     // walk goes on: the two are each about half the work on many small files.
+    // Once the walk is done, this thread opens files ahead for the reader.
     WalkAhead ahead(list);
     ListedFileOpener opener(root);
-    ReadPipeline pipeline({[&](std::size_t i) {
-                               auto [name, size] = ahead.take(i);
-                               return opener.open(std::move(name), size);
-                           },
-                           [&](std::size_t, bool grew) { opener.changed(grew); }},
-                          kWalkAheadBuffers);
-    ListFiles(root, list, excludedPathsFor(output),
-              [&](const PackList&, std::size_t) { ahead.listed(pipeline); });
+    std::size_t openedByReader = 0;
+    PipelineSource source;
+    source.open = [&](std::size_t i) {
+        auto [name, size] = ahead.take(i);
+        openedByReader = i;
+        return opener.open(std::move(name), size);
+    };
+    source.changed = [&](std::size_t i, bool grew) {
+        if (i == openedByReader) {
+            opener.changed(grew);
+        }
+        // Opened ahead, so listed after the walk ended.
+        fileChanged(SourceName{root, list.FileNames[i]}, list.FileSizes[i], grew);
+    };
+    std::optional<ListedFileOpener> aheadOpener;
+    if (host::spareDescriptors() >= kDescriptorsToOpenAhead) {
+        aheadOpener.emplace(root);
+        source.openAhead = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
+            if (!aheadOpener) {
+                return nullptr;
+            }
+            try {
+                return aheadOpener->openNamed(list.FileNames[i]);
+            } catch (const std::exception&) {
+                aheadOpener.reset();  // its folders' descriptors too
+                return nullptr;       // the reader tries again, and tells why
+            }
+        };
+    }
+    ReadPipeline pipeline(std::move(source), kWalkAheadBuffers);
+    // Judged as the walk goes, which is the lighter of the two threads.
+    const EntryPlace placeOf = placesBelow(root, list);
+    ListCheck check(list, output, placeOf);
+    ListFiles(root, list, excludedPathsFor(output), [&](const PackList&, std::size_t) {
+        check.through(list.FileNames.size());
+        ahead.listed(pipeline);
+    });
     ahead.walked(pipeline);
-    writeListed(archive, list, checkList(list, output, placesBelow(root, list)), pipeline,
-                progress);
+    writeListed(archive, list, check.finish(), pipeline, progress);
 }
 
 void removeTemporaryFilesOnInterrupt() {

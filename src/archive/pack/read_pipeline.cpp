@@ -75,6 +75,49 @@ std::optional<std::int64_t> ReadPipeline::waitForFile(std::size_t index) {
     return std::nullopt;
 }
 
+// The reader's next file: the one opened ahead for it, or opened now.
+std::unique_ptr<PipelineFile> ReadPipeline::openFile(std::size_t index) {
+    {
+        std::unique_lock lock(mutex_);
+        reading_ = index;
+        if (!openedAhead_.empty() && openedAhead_.front().index == index) {
+            changed_.wait(lock, [this] { return openedAhead_.front().done || stop_; });
+            if (stop_) {
+                throw Stopped{};
+            }
+            std::unique_ptr<PipelineFile> file = std::move(openedAhead_.front().file);
+            openedAhead_.pop_front();
+            changed_.notify_all();
+            if (file) {
+                return file;
+            }
+        }
+    }
+    return source_.open(index);
+}
+
+bool ReadPipeline::mayOpenAhead() const {
+    return source_.openAhead && listEnded_ && !aheadFailed_ && !finished_ && !stop_ &&
+           openedAhead_.size() < kOpenAhead && std::max(nextAhead_, reading_ + 1) < sizes_.size();
+}
+
+// Called with the lock held; opens without it.
+void ReadPipeline::openOneAhead(std::unique_lock<std::mutex>& lock) {
+    // Only files the reader has not reached: it takes each one in turn.
+    const std::size_t index = std::max(nextAhead_, reading_ + 1);
+    nextAhead_ = index + 1;
+    openedAhead_.push_back({index, false, nullptr});
+    lock.unlock();
+    std::unique_ptr<PipelineFile> file = source_.openAhead(index);
+    lock.lock();
+    // The caller alone adds slots, and the reader takes none before it is
+    // done: this one is still the last.
+    aheadFailed_ = aheadFailed_ || !file;
+    openedAhead_.back().file = std::move(file);
+    openedAhead_.back().done = true;
+    changed_.notify_all();
+}
+
 bool ReadPipeline::next(PipelineChunk& chunk) {
     std::unique_lock lock(mutex_);
     if (held_ != nullptr) {
@@ -82,7 +125,13 @@ bool ReadPipeline::next(PipelineChunk& chunk) {
         held_ = nullptr;
         changed_.notify_all();
     }
-    changed_.wait(lock, [this] { return !full_.empty() || finished_; });
+    while (full_.empty() && !finished_) {
+        if (mayOpenAhead()) {
+            openOneAhead(lock);
+        } else {
+            changed_.wait(lock);
+        }
+    }
     if (!full_.empty()) {
         chunk = full_.front();
         full_.pop_front();
@@ -157,7 +206,7 @@ void ReadPipeline::readAll() {
             startChunk(i);
         }
         filling_.endFile = i + 1;
-        const std::unique_ptr<PipelineFile> file = source_.open(i);
+        const std::unique_ptr<PipelineFile> file = openFile(i);
         auto left = static_cast<std::uint64_t>(*size);
         while (true) {
             if (used == bufferSize_) {

@@ -28,6 +28,11 @@ struct PipelineSource {
     std::function<std::unique_ptr<PipelineFile>(std::size_t index)> open;
     // The file does not hold its listed size (grew tells which way); throws.
     std::function<void(std::size_t index, bool grew)> changed;
+    // Optional: opens a file on the caller's thread while it waits for the
+    // reader, once the list is complete; opening is most of the cost of a
+    // small file. Returns null when it cannot, and the reader then opens the
+    // file itself and says why. Never throws.
+    std::function<std::unique_ptr<PipelineFile>(std::size_t index)> openAhead;
 };
 
 // Bytes of the listed files, back to back in list order.
@@ -69,12 +74,19 @@ class ReadPipeline {
     // Hands out the next chunk, taking back the one handed out before; false
     // when all files were delivered. The reader's failure is rethrown here,
     // after every chunk read before it.
-    // Before endOfList() it waits for the reader to fill a buffer.
+    // Before endOfList() it waits for the reader to fill a buffer; after it,
+    // it opens files ahead for the reader meanwhile, when the source can.
     bool next(PipelineChunk& chunk);
+
+    // Files opened ahead at most, each holding a descriptor until it is read.
+    static constexpr std::size_t kOpenAhead = 16;
 
   private:
     void start(std::size_t bufferCount);
     std::optional<std::int64_t> waitForFile(std::size_t index);
+    std::unique_ptr<PipelineFile> openFile(std::size_t index);
+    bool mayOpenAhead() const;
+    void openOneAhead(std::unique_lock<std::mutex>& lock);
     void read();
     void readAll();
     void publish();
@@ -94,6 +106,18 @@ class ReadPipeline {
     bool finished_ = false;
     bool stop_ = false;
     std::exception_ptr error_;
+
+    // Files the caller opened ahead, in list order; a slot is done once its
+    // open returned, and holds null when that open failed.
+    struct OpenedAhead {
+        std::size_t index = 0;
+        bool done = false;
+        std::unique_ptr<PipelineFile> file;
+    };
+    std::deque<OpenedAhead> openedAhead_;
+    std::size_t reading_ = 0;    // the file the reader is at
+    std::size_t nextAhead_ = 0;  // no file before it is opened ahead
+    bool aheadFailed_ = false;
 
     // The reader's chunk being filled; touched by the reader thread only.
     PipelineChunk filling_;
