@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QFont>
+#include <QIcon>
 #include <QPalette>
 #include <QStyle>
 #include <algorithm>
@@ -20,6 +21,24 @@ namespace {
 // Dark enough to read on a light background; the marks' words carry the meaning.
 const QColor kAddedColour(0x1a, 0x7f, 0x37);
 const QColor kChangedColour(0x9a, 0x50, 0x00);
+
+// The style loads an icon's pictures anew on every call, and a view asks for
+// one per row it measures: with many folders that was most of opening an
+// archive. Views live on the GUI thread only.
+QIcon styleIcon(QStyle::StandardPixmap which) {
+    static const QStyle* madeBy = nullptr;
+    static std::unordered_map<int, QIcon> icons;
+    const QStyle* style = QApplication::style();
+    if (style != madeBy) {
+        icons.clear();
+        madeBy = style;
+    }
+    auto [place, added] = icons.try_emplace(static_cast<int>(which));
+    if (added) {
+        place->second = style->standardIcon(which);
+    }
+    return place->second;
+}
 
 }  // namespace
 
@@ -122,8 +141,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             return folder.path.isEmpty() ? folder.name : folder.path;
         case Qt::DecorationRole:
-            return QApplication::style()->standardIcon(folder.parent < 0 ? QStyle::SP_DriveHDIcon
-                                                                         : QStyle::SP_DirIcon);
+            return styleIcon(folder.parent < 0 ? QStyle::SP_DriveHDIcon : QStyle::SP_DirIcon);
         default:
             return {};
     }
@@ -146,7 +164,12 @@ QModelIndex FolderTreeModel::indexOf(int folder) const {
 }
 
 void FolderTreeModel::setComparison(std::shared_ptr<const Comparison> comparison) {
+    // Told per folder, which costs the tree a look at each: not for nothing.
+    const bool marksMayChange = comparison_ != nullptr || comparison != nullptr;
     comparison_ = std::move(comparison);
+    if (!marksMayChange) {
+        return;
+    }
     for (int folder = 0; folder < static_cast<int>(index_->folders().size()); ++folder) {
         const QModelIndex cell = indexOf(folder);
         emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ForegroundRole});
@@ -344,7 +367,7 @@ QVariant FileListModel::entryData(int entry, int column, int role) const {
                     return thumbnail;
                 }
             }
-            return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+            return styleIcon(QStyle::SP_FileIcon);
         case EntryRole:
             return entry;
         case RemovedRole:
@@ -393,9 +416,7 @@ QVariant FileListModel::removedData(int removed, int column, int role) const {
             return file.path +
                    QStringLiteral("\n只在 %1 中（已删除）").arg(comparison_->otherName());
         case Qt::DecorationRole:
-            return column == NameColumn
-                       ? QVariant(QApplication::style()->standardIcon(QStyle::SP_FileIcon))
-                       : QVariant();
+            return column == NameColumn ? QVariant(styleIcon(QStyle::SP_FileIcon)) : QVariant();
         case EntryRole:
             return -1;
         case RemovedRole:
