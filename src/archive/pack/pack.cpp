@@ -169,7 +169,7 @@ class ArchiveFile {
                   const fs::path& inPath) {
         flush();
         for (std::int64_t done = 0; done < size;) {
-            const std::int64_t step = std::min(size - done, kWritebackStep);
+            const std::int64_t step = copyStep(written_, size - done);
             bool readFailed = false;
             std::error_code error;
             // The buffer is empty after the flush and serves as scratch.
@@ -205,6 +205,23 @@ class ArchiveFile {
     }
 
   private:
+    // The next step of a copy that writes at, of at most left bytes. Steps
+    // start and end on block boundaries where they can: a file system that
+    // shares blocks between files (XFS, Btrfs) then shares them instead of
+    // copying, whenever the bytes lie at the same place within a block in
+    // both archives, as they do before the first entry that changed size.
+    static std::int64_t copyStep(std::int64_t at, std::int64_t left) {
+        constexpr std::int64_t kBlock = 4096;
+        if (at % kBlock != 0) {
+            return std::min(left, kBlock - at % kBlock);
+        }
+        std::int64_t end = std::min(at + left, (at / kWritebackStep + 1) * kWritebackStep);
+        if (end - at > kBlock && end % kBlock != 0) {
+            end -= end % kBlock;
+        }
+        return end - at;
+    }
+
     void flush() {
         if (used_ == 0) {
             return;
