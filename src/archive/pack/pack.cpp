@@ -632,6 +632,59 @@ class WalkAhead {
     std::size_t handed_ = 0;  // walking thread only
 };
 
+// The reader's files for a pack that walks: their names handed on by the
+// walk, and once it is done, files opened ahead on the packing thread.
+class WalkedFiles {
+  public:
+    WalkedFiles(const fs::path& root, const PackList& list)
+        : ahead(list), root_(root), list_(list), opener_(root) {
+        if (host::spareDescriptors() >= kDescriptorsToOpenAhead) {
+            aheadOpener_.emplace(root);
+        }
+    }
+
+    PipelineSource source() {
+        PipelineSource source;
+        source.open = [this](std::size_t i) {
+            auto [name, size] = ahead.take(i);
+            openedByReader_ = i;
+            return opener_.open(std::move(name), size);
+        };
+        source.changed = [this](std::size_t i, bool grew) {
+            if (i == openedByReader_) {
+                opener_.changed(grew);
+            }
+            // Opened ahead, so listed after the walk ended.
+            fileChanged(SourceName{root_, list_.FileNames[i]}, list_.FileSizes[i], grew);
+        };
+        if (aheadOpener_) {
+            source.openAhead = [this](std::size_t i) { return openAhead(i); };
+        }
+        return source;
+    }
+
+    WalkAhead ahead;
+
+  private:
+    std::unique_ptr<PipelineFile> openAhead(std::size_t i) {
+        if (!aheadOpener_) {
+            return nullptr;
+        }
+        try {
+            return aheadOpener_->openNamed(list_.FileNames[i]);
+        } catch (const std::exception&) {
+            aheadOpener_.reset();  // its folders' descriptors too
+            return nullptr;        // the reader tries again, and tells why
+        }
+    }
+
+    const fs::path& root_;
+    const PackList& list_;
+    ListedFileOpener opener_;                      // the reader's
+    std::optional<ListedFileOpener> aheadOpener_;  // the packing thread's
+    std::size_t openedByReader_ = 0;
+};
+
 // Writes the files' data as the reader thread delivers it.
 void streamFiles(ArchiveFile& archive, ReadPipeline& pipeline, std::int64_t count,
                  const ProgressCallback& progress) {
@@ -688,47 +741,16 @@ void packFolder(const fs::path& root, PackList& list, const fs::path& output,
     ArchiveFile archive(output);
     // The reader opens and reads the files the walk has listed while the
     // walk goes on: the two are each about half the work on many small files.
-    // Once the walk is done, this thread opens files ahead for the reader.
-    WalkAhead ahead(list);
-    ListedFileOpener opener(root);
-    std::size_t openedByReader = 0;
-    PipelineSource source;
-    source.open = [&](std::size_t i) {
-        auto [name, size] = ahead.take(i);
-        openedByReader = i;
-        return opener.open(std::move(name), size);
-    };
-    source.changed = [&](std::size_t i, bool grew) {
-        if (i == openedByReader) {
-            opener.changed(grew);
-        }
-        // Opened ahead, so listed after the walk ended.
-        fileChanged(SourceName{root, list.FileNames[i]}, list.FileSizes[i], grew);
-    };
-    std::optional<ListedFileOpener> aheadOpener;
-    if (host::spareDescriptors() >= kDescriptorsToOpenAhead) {
-        aheadOpener.emplace(root);
-        source.openAhead = [&](std::size_t i) -> std::unique_ptr<PipelineFile> {
-            if (!aheadOpener) {
-                return nullptr;
-            }
-            try {
-                return aheadOpener->openNamed(list.FileNames[i]);
-            } catch (const std::exception&) {
-                aheadOpener.reset();  // its folders' descriptors too
-                return nullptr;       // the reader tries again, and tells why
-            }
-        };
-    }
-    ReadPipeline pipeline(std::move(source), kWalkAheadBuffers);
+    WalkedFiles files(root, list);
+    ReadPipeline pipeline(files.source(), kWalkAheadBuffers);
     // Judged as the walk goes, which is the lighter of the two threads.
     const EntryPlace placeOf = placesBelow(root, list);
     ListCheck check(list, output, placeOf);
     ListFiles(root, list, excludedPathsFor(output), [&](const PackList&, std::size_t) {
         check.through(list.FileNames.size());
-        ahead.listed(pipeline);
+        files.ahead.listed(pipeline);
     });
-    ahead.walked(pipeline);
+    files.ahead.walked(pipeline);
     writeListed(archive, list, check.finish(), pipeline, progress);
 }
 
