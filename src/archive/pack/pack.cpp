@@ -9,6 +9,7 @@
 #include <random>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "archive/archive_error.h"
@@ -20,6 +21,7 @@
 #include "archive/host/host_fs.h"
 #include "archive/pack/archive_writer.h"
 #include "archive/pack/read_pipeline.h"
+#include "archive/utf.h"
 
 namespace tessapak::archive {
 
@@ -356,6 +358,17 @@ void writeHeaderAndDirectory(ArchiveFile& archive, const PackList& list, std::in
     }
 }
 
+// The host's form of one component of a name that was judged already: a
+// path would be parsed and the name judged again for every file.
+void hostComponent(std::u16string_view component, NativeString& native) {
+    native.clear();
+    if constexpr (std::is_same_v<NativeString::value_type, wchar_t>) {
+        native.assign(component.begin(), component.end());
+    } else {
+        utf16ToUtf8(component, native);  // a judged name always converts
+    }
+}
+
 [[noreturn]] void fileChanged(const SourceName& name, std::int64_t listedSize, bool grew) {
     throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, name.path(),
                        std::string("the file ") + (grew ? "grew" : "became shorter") +
@@ -403,10 +416,10 @@ class ListedFileOpener {
             }
             currentFolder_ = &folder;
         }
-        const fs::path fileName =
-            *hostPathFor(cut == std::u16string::npos ? stored : stored.substr(cut + 1));
+        hostComponent(std::u16string_view(stored).substr(cut == std::u16string::npos ? 0 : cut + 1),
+                      fileName_);
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
-        host::File file = currentFolder_->openForReading(fileName.native(), openError);
+        host::File file = currentFolder_->openForReading(fileName_, openError);
         if (openError) {
             openFailed(name, openError);
         }
@@ -435,6 +448,7 @@ class ListedFileOpener {
     const host::Folder* currentFolder_ = nullptr;
     std::u16string name_;
     std::int64_t listedSize_ = 0;
+    NativeString fileName_;  // kept, so that its room is reused
 };
 
 // Runs of entries copied out of an earlier archive go through the kernel;
