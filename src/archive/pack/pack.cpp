@@ -359,10 +359,12 @@ void writeHeaderAndDirectory(ArchiveFile& archive, const PackList& list, std::in
 }
 
 // The host's form of one component of a name that was judged already: a
-// path would be parsed and the name judged again for every file.
-void hostComponent(std::u16string_view component, NativeString& native) {
+// path would be parsed and the name judged again for every file. A template,
+// so that only the host's own branch is compiled.
+template <typename Native>
+void hostComponent(std::u16string_view component, Native& native) {
     native.clear();
-    if constexpr (std::is_same_v<NativeString::value_type, wchar_t>) {
+    if constexpr (std::is_same_v<typename Native::value_type, wchar_t>) {
         native.assign(component.begin(), component.end());
     } else {
         utf16ToUtf8(component, native);  // a judged name always converts
