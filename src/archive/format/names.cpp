@@ -98,7 +98,7 @@ std::string unitsOf(const Native& native, std::u16string& result) {
 }
 
 template <typename Native>
-bool toNative(const std::u16string& storedName, Native& native) {
+bool toNative(std::u16string_view storedName, Native& native) {
     if constexpr (std::is_same_v<typename Native::value_type, wchar_t>) {
         native.assign(storedName.begin(), storedName.end());
         return true;
@@ -203,6 +203,11 @@ std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedNam
         return std::nullopt;
     }
     return std::filesystem::path(std::move(native));
+}
+
+bool hostFormOfJudged(std::u16string_view storedName, std::filesystem::path::string_type& native) {
+    native.clear();
+    return toNative(storedName, native);
 }
 
 std::size_t longestHostComponent(std::u16string_view storedName) {

@@ -9,7 +9,6 @@
 #include <random>
 #include <stdexcept>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 
 #include "archive/archive_error.h"
@@ -21,7 +20,6 @@
 #include "archive/host/host_fs.h"
 #include "archive/pack/archive_writer.h"
 #include "archive/pack/read_pipeline.h"
-#include "archive/utf.h"
 
 namespace tessapak::archive {
 
@@ -358,19 +356,6 @@ void writeHeaderAndDirectory(ArchiveFile& archive, const PackList& list, std::in
     }
 }
 
-// The host's form of one component of a name that was judged already: a
-// path would be parsed and the name judged again for every file. A template,
-// so that only the host's own branch is compiled.
-template <typename Native>
-void hostComponent(std::u16string_view component, Native& native) {
-    native.clear();
-    if constexpr (std::is_same_v<typename Native::value_type, wchar_t>) {
-        native.assign(component.begin(), component.end());
-    } else {
-        utf16ToUtf8(component, native);  // a judged name always converts
-    }
-}
-
 [[noreturn]] void fileChanged(const SourceName& name, std::int64_t listedSize, bool grew) {
     throw ArchiveError(ErrorKind::FileSystem, ErrorCause::FileChanged, name.path(),
                        std::string("the file ") + (grew ? "grew" : "became shorter") +
@@ -418,8 +403,10 @@ class ListedFileOpener {
             }
             currentFolder_ = &folder;
         }
-        hostComponent(std::u16string_view(stored).substr(cut == std::u16string::npos ? 0 : cut + 1),
-                      fileName_);
+        // Judged already, so converted without a path or a second judgement.
+        hostFormOfJudged(
+            std::u16string_view(stored).substr(cut == std::u16string::npos ? 0 : cut + 1),
+            fileName_);
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
         host::File file = currentFolder_->openForReading(fileName_, openError);
         if (openError) {
