@@ -120,6 +120,10 @@ class File {
     // Asks the host to start writing a range back now, so that the final
     // flush waits for little. Does nothing where that is not available.
     void startWriteback(std::int64_t offset, std::int64_t length) const;
+    // Asks the host to start reading a range into its cache now, so that
+    // reads of many small files wait on the disk together rather than in
+    // turn. Does nothing where that is not available.
+    void startReadahead(std::int64_t offset, std::int64_t length) const;
 
     // INVALID_HANDLE_VALUE is -1 too.
     static constexpr std::intptr_t kInvalid = -1;

@@ -310,6 +310,15 @@ void File::startWriteback(std::int64_t offset, std::int64_t length) const {
 #endif
 }
 
+void File::startReadahead(std::int64_t offset, std::int64_t length) const {
+#ifdef __linux__
+    ::posix_fadvise(fdOf(handle_), offset, length, POSIX_FADV_WILLNEED);
+#else
+    (void)offset;
+    (void)length;
+#endif
+}
+
 std::int64_t copyRange(const File& in, std::int64_t inOffset, const File& out, std::int64_t size,
                        unsigned char* scratch, bool& readFailed, std::error_code& error) {
     readFailed = false;

@@ -448,6 +448,8 @@ std::error_code File::flushToDisk() const {
 
 void File::startWriteback(std::int64_t, std::int64_t) const {}
 
+void File::startReadahead(std::int64_t, std::int64_t) const {}
+
 std::int64_t copyRange(const File& in, std::int64_t inOffset, const File& out, std::int64_t size,
                        unsigned char* scratch, bool& readFailed, std::error_code& error) {
     readFailed = false;

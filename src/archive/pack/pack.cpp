@@ -117,6 +117,9 @@ class SourceFile : public PipelineFile {
         return static_cast<std::size_t>(got);
     }
 
+    // A hint only: a file that cannot be read ahead is still read in turn.
+    void startReadahead(std::int64_t length) const { file_.startReadahead(0, length); }
+
   private:
     host::File file_;
     SourceName name_;
@@ -381,7 +384,7 @@ class ListedFileOpener {
     }
 
     // The name must outlive the file.
-    std::unique_ptr<PipelineFile> openNamed(const std::u16string& stored) {
+    std::unique_ptr<SourceFile> openNamed(const std::u16string& stored) {
         const SourceName name{root_, stored};
         if (!folders_) {
             folders_.emplace(openRoot(root_), FolderChain::Mode::Open);
@@ -566,6 +569,10 @@ constexpr std::size_t kWalkAheadBuffers = 8;
 // the reader needs.
 constexpr std::size_t kDescriptorsToOpenAhead = 8 * ReadPipeline::kOpenAhead;
 
+// How much of a file opened ahead is asked of the disk at once: all of a
+// small file.
+constexpr std::int64_t kReadaheadBytes = 256 * 1024;
+
 // The files handed to the reader thread while the walk runs: only as many as
 // it can read ahead, each name copied since the walk still appends to the
 // list. Those after them are handed when the list is complete, and the
@@ -674,7 +681,12 @@ class WalkedFiles {
             return nullptr;
         }
         try {
-            return aheadOpener_->openNamed(list_.FileNames[i]);
+            std::unique_ptr<SourceFile> file = aheadOpener_->openNamed(list_.FileNames[i]);
+            // Files whose data is not cached then come from the disk several
+            // at a time instead of one after another; a large file's own
+            // readahead takes over after its start.
+            file->startReadahead(std::min(list_.FileSizes[i], kReadaheadBytes));
+            return file;
         } catch (const std::exception&) {
             aheadOpener_.reset();  // its folders' descriptors too
             return nullptr;        // the reader tries again, and tells why

@@ -79,7 +79,8 @@ class ReadPipeline {
     bool next(PipelineChunk& chunk);
 
     // Files opened ahead at most, each holding a descriptor until it is read.
-    static constexpr std::size_t kOpenAhead = 16;
+    // As many reads of uncached files can wait on the disk together.
+    static constexpr std::size_t kOpenAhead = 32;
 
   private:
     void start(std::size_t bufferCount);
