@@ -684,8 +684,11 @@ class WalkedFiles {
             std::unique_ptr<SourceFile> file = aheadOpener_->openNamed(list_.FileNames[i]);
             // Files whose data is not cached then come from the disk several
             // at a time instead of one after another; a large file's own
-            // readahead takes over after its start.
-            file->startReadahead(std::min(list_.FileSizes[i], kReadaheadBytes));
+            // readahead takes over after its start. Not for a file listed
+            // empty: a length of 0 asks for all of it, however it has grown.
+            if (list_.FileSizes[i] > 0) {
+                file->startReadahead(std::min(list_.FileSizes[i], kReadaheadBytes));
+            }
             return file;
         } catch (const std::exception&) {
             aheadOpener_.reset();  // its folders' descriptors too
