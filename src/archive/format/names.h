@@ -40,7 +40,8 @@ std::optional<std::filesystem::path> hostPathFor(const std::u16string& storedNam
 // The host's form of a name judged safe already, into native, without
 // judging it again or parsing a path: for work done once per file. False
 // when it does not convert.
-bool hostFormOfJudged(std::u16string_view storedName, std::filesystem::path::string_type& native);
+[[nodiscard]] bool hostFormOfJudged(std::u16string_view storedName,
+                                    std::filesystem::path::string_type& native);
 
 // Length of a safe name's longest folder or file name on this host: UTF-16
 // units on Windows, UTF-8 bytes elsewhere. Builds no path, so that a name of

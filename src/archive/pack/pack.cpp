@@ -406,10 +406,13 @@ class ListedFileOpener {
             }
             currentFolder_ = &folder;
         }
-        // Judged already, so converted without a path or a second judgement.
-        hostFormOfJudged(
-            std::u16string_view(stored).substr(cut == std::u16string::npos ? 0 : cut + 1),
-            fileName_);
+        // Judged already, so converted without a path or a second judgement;
+        // a half-converted name must never be opened in its place.
+        if (!hostFormOfJudged(
+                std::u16string_view(stored).substr(cut == std::u16string::npos ? 0 : cut + 1),
+                fileName_)) {
+            openFailed(name, std::make_error_code(std::errc::illegal_byte_sequence));
+        }
         // Non-blocking, so that a FIFO put in place of a listed file cannot hang the run.
         host::File file = currentFolder_->openForReading(fileName_, openError);
         if (openError) {
